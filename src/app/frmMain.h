@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+struct RunMode;
 
 // Flags keep their 16-bit form: True is -1, False is 0; any non-zero value counts as set.
 using Flag = qint16;
@@ -108,6 +109,11 @@ protected:
 
 private:
     friend class tst_ProcessFile;
+    friend class Run;
+
+    // Run handlers on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
+    int m_runsInProgress = 0;
+    const RunMode* m_pendingStart = nullptr;
 
     bool ProcessFile(const QString& strPath, Flag blnEncrypt);
 
