@@ -1,0 +1,785 @@
+#include "app/Main.h"
+#include "app/Resources.h"
+#include "app/StatusList.h"
+#include "app/frmMain.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Stops the calling test function when a helper's check has failed.
+#define CHECKED(call)                                                                                                  \
+    do {                                                                                                               \
+        call;                                                                                                          \
+        if (QTest::currentTestFailed())                                                                                \
+            return;                                                                                                    \
+    } while (false)
+
+// What the test knows about each panel, found by object name and written out here independently of the code.
+struct Panel
+{
+    bool encrypt;
+    QPushButton* option;
+    QPushButton* run;
+    QPushButton* add;
+    QPushButton* clear;
+    QComboBox* queue;
+    QLineEdit* key;
+    QLabel* label;
+    QLabel* desc;
+    QProgressBar* bar;
+    int rowImage;
+    int idleIcon;
+    QString success;
+    QString idleLabel;
+    QString idleDesc;
+    QString errorLead;
+
+    QString inputName(const QString& base) const { return encrypt ? base : base + ".enc"_L1; }
+    QString outputOf(const QString& input) const { return encrypt ? input + ".enc"_L1 : input.chopped(4); }
+};
+
+// The key's UTF-16LE bytes, low byte first, repeated over the data: written out plainly, byte by byte.
+QByteArray reference(const QByteArray& data, const QString& key)
+{
+    QByteArray keyBytes;
+    for (const QChar c : key) {
+        keyBytes.append(char(c.unicode() & 0xFF));
+        keyBytes.append(char(c.unicode() >> 8));
+    }
+    QByteArray out = data;
+    for (qsizetype n = 0; n < out.size(); ++n)
+        out[n] = char(out[n] ^ keyBytes[n % keyBytes.size()]);
+    return out;
+}
+
+QByteArray pattern(qint64 size, int seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = 2654435761u * quint32(seed + 1);
+    for (qint64 n = 0; n < size; ++n) {
+        state = state * 1664525u + 1013904223u;
+        bytes[n] = char(state >> 24);
+    }
+    return bytes;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types any text, one key press per character (QTest::keyClicks takes only Latin-1).
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+bool shows(const QPushButton* button, int iconId)
+{
+    return button->icon().pixmap(32, 32).toImage() == Resources::icon(iconId).pixmap(32, 32).toImage();
+}
+
+bool sameImage(const QIcon& a, const QIcon& b)
+{
+    return !a.isNull() && a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
+
+const auto BusyLabel = u"Cancel"_s;
+const auto BusyDesc = u"Click to cancel encryption"_s;
+
+} // namespace
+
+class tst_Runs : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void runOverFiles_data();
+    void runOverFiles();
+    void failingFileKeepsItsStatus();
+    void startRefusals_data();
+    void startRefusals();
+    void clickAfterCompletedRun();
+    void cancel_data();
+    void cancel();
+    void cancelFromOtherMode_data();
+    void cancelFromOtherMode();
+    void startWhileCancelledRunWindsDown();
+    void missingQueuedFile_data();
+    void missingQueuedFile();
+    void keyEditedDuringRun();
+    void progressBase_data();
+    void progressBase();
+    void overallBarCappedWhenFileGrows();
+    void clearDuringRun();
+    // Closing asks the application to quit, which no later test could survive: keep it last.
+    void closeDuringRun();
+
+private:
+    Panel panel(bool encrypt) const;
+    Panel other(const Panel& p) const { return panel(!p.encrypt); }
+    QString makeFile(const QString& name, const QByteArray& bytes);
+    void enqueue(const Panel& p, const QStringList& paths);
+    void onYield(std::function<bool()> step);
+    void verifyIdle(const Panel& p, bool runEnabled);
+    void verifyInputsUnchanged();
+    void verifyFolderHolds(const QStringList& paths);
+    void verifyOutput(const Panel& p, const QString& input, const QString& key);
+
+    std::unique_ptr<frmMain> m_form;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QMap<QString, QByteArray> m_inputs;
+    QTimer m_yield;
+    std::function<bool()> m_step;
+};
+
+void tst_Runs::initTestCase()
+{
+    SetUpApplication();
+    // Each fire lands inside a checkpoint's yield: the run is the only thing that processes events.
+    m_yield.setInterval(0);
+    connect(&m_yield, &QTimer::timeout, this, [this] {
+        if (m_step && m_step())
+            m_yield.stop();
+    });
+}
+
+void tst_Runs::init()
+{
+    Platform::MessageBox::setRecording(true);
+    Platform::FileDialog::setAnswering(true);
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_inputs.clear();
+    m_form = std::make_unique<frmMain>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void tst_Runs::cleanup()
+{
+    m_yield.stop();
+    m_step = nullptr;
+    m_form.reset();
+    m_dir.reset();
+}
+
+Panel tst_Runs::panel(bool encrypt) const
+{
+    const auto find = [this]<typename W>(W*, const char* name) {
+        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    };
+    const auto button = [&](const char* name) {
+        return find(static_cast<QPushButton*>(nullptr), name);
+    };
+    const auto label = [&](const char* name) {
+        return find(static_cast<QLabel*>(nullptr), name);
+    };
+    if (encrypt)
+        return {true,
+                button("optEnc"),
+                button("cmdEncrypt"),
+                button("cmdAddEnc"),
+                button("CmdClearEnc"),
+                find(static_cast<QComboBox*>(nullptr), "cmbFilesEnc"),
+                find(static_cast<QLineEdit*>(nullptr), "txtKeyEnc"),
+                label("lblEncryptNow"),
+                label("lblEncryptDescBig"),
+                find(static_cast<QProgressBar*>(nullptr), "progEnc"),
+                1,
+                102,
+                u"Encrypted"_s,
+                u"Encrypt Now!"_s,
+                u"Click to encrypt the files"_s,
+                u"There was an error while performing encryption. If this persists ,call us with the details."_s};
+    return {false,
+            button("optDec"),
+            button("cmdDecrypt"),
+            button("CmdAddDec"),
+            button("CmdClearDec"),
+            find(static_cast<QComboBox*>(nullptr), "cmbFilesDec"),
+            find(static_cast<QLineEdit*>(nullptr), "txtKeyDec"),
+            label("lblDecDesc"),
+            label("lblDecDscbig"),
+            find(static_cast<QProgressBar*>(nullptr), "progDec"),
+            3,
+            103,
+            u"Decrypted"_s,
+            u"Decrypt Now!"_s,
+            u"Click to decrypt the file(s) to their original form"_s,
+            u"There was an error while performing Decryption. If this persists, contact us with the details."_s};
+}
+
+QString tst_Runs::makeFile(const QString& name, const QByteArray& bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    m_inputs.insert(path, bytes);
+    return path;
+}
+
+// Queues files through the panel's own Add button, answering the open-file dialog.
+void tst_Runs::enqueue(const Panel& p, const QStringList& paths)
+{
+    QTest::mouseClick(p.option, Qt::LeftButton);
+    Platform::FileDialog::setNextFileNames(paths);
+    QTest::mouseClick(p.add, Qt::LeftButton);
+    QCOMPARE(p.queue->count(), paths.size());
+    QVERIFY(p.run->isEnabled());
+}
+
+// `step` runs at every yield of the run that is about to start, until it returns true.
+void tst_Runs::onYield(std::function<bool()> step)
+{
+    m_step = std::move(step);
+    m_yield.start();
+}
+
+void tst_Runs::verifyIdle(const Panel& p, bool runEnabled)
+{
+    QVERIFY(shows(p.run, p.idleIcon));
+    QCOMPARE(p.run->isEnabled(), runEnabled);
+    QCOMPARE(p.label->text(), p.idleLabel);
+    QCOMPARE(p.desc->text(), p.idleDesc);
+    QVERIFY(p.add->isEnabled());
+    QVERIFY(p.clear->isEnabled());
+    QCOMPARE(m_form->blnRunning, False);
+}
+
+void tst_Runs::verifyInputsUnchanged()
+{
+    for (auto it = m_inputs.cbegin(); it != m_inputs.cend(); ++it)
+        QVERIFY2(contents(it.key()) == it.value(), qPrintable(it.key()));
+}
+
+// Exactly these files are in the folder: no temporary file is left behind.
+void tst_Runs::verifyFolderHolds(const QStringList& paths)
+{
+    QStringList expected;
+    for (const QString& path : paths)
+        expected.append(QFileInfo(path).fileName());
+    expected.sort();
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+             expected);
+}
+
+void tst_Runs::verifyOutput(const Panel& p, const QString& input, const QString& key)
+{
+    QVERIFY2(contents(p.outputOf(input)) == reference(m_inputs.value(input), key), qPrintable(p.outputOf(input)));
+}
+
+void tst_Runs::runOverFiles_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::newRow("encrypt") << true;
+    QTest::newRow("decrypt") << false;
+}
+
+void tst_Runs::runOverFiles()
+{
+    QFETCH(bool, encrypt);
+    const Panel p = panel(encrypt);
+    const QString key = u"Kλ€y 7"_s;
+    // One file that yields at every byte, one that never yields, one with a larger step.
+    const QStringList files {makeFile(p.inputName(u"a.txt"_s), pattern(1500, 1)),
+                             makeFile(p.inputName(u"b"_s), pattern(700, 2)),
+                             makeFile(p.inputName(u"c.bin"_s), pattern(5000, 3))};
+    CHECKED(enqueue(p, files));
+    typeText(p.key, key);
+    QCOMPARE(p.key->text(), key);
+
+    struct
+    {
+        QString label, desc;
+        bool busyIcon = false, addEnabled = true, clearEnabled = true, otherClearEnabled = false;
+        Flag running = False;
+    } during;
+    onYield([&] {
+        during = {p.label->text(),    p.desc->text(),       shows(p.run, Resources::BusyIcon),
+                  p.add->isEnabled(), p.clear->isEnabled(), other(p).clear->isEnabled(),
+                  m_form->blnRunning};
+        return true;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QCOMPARE(during.label, BusyLabel);
+    QCOMPARE(during.desc, BusyDesc);
+    QVERIFY(during.busyIcon);
+    QVERIFY(!during.addEnabled);
+    QVERIFY(!during.clearEnabled);
+    QVERIFY(during.otherClearEnabled);
+    QCOMPARE(during.running, True);
+
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    const StatusList* lvw = m_form->lvw;
+    QCOMPARE(lvw->rowCount(), 3);
+    for (int r = 0; r < 3; ++r) {
+        const QPersistentModelIndex row = lvw->row(r);
+        QVERIFY(sameImage(lvw->rowIcon(row), m_form->imgl.image(p.rowImage)));
+        QVERIFY(lvw->subItem(row, 0).isEmpty());
+        QCOMPARE(lvw->subItem(row, StatusList::FileNo), QString::number(r + 1));
+        QCOMPARE(lvw->subItem(row, StatusList::Path), files.at(r));
+        QCOMPARE(lvw->subItem(row, StatusList::Status), p.success);
+        CHECKED(verifyOutput(p, files.at(r), key));
+    }
+    QCOMPARE(p.queue->count(), 0);
+    QVERIFY(p.queue->currentText().isEmpty());
+    CHECKED(verifyIdle(p, true));
+    QVERIFY(!m_form->proglvw->isVisible());
+    QCOMPARE(m_form->intProgressBase, 100);
+    CHECKED(verifyInputsUnchanged());
+    CHECKED(verifyFolderHolds(files + QStringList {p.outputOf(files[0]), p.outputOf(files[1]), p.outputOf(files[2])}));
+}
+
+void tst_Runs::failingFileKeepsItsStatus()
+{
+    const Panel p = panel(true);
+    const QStringList files {makeFile(u"one"_s, pattern(1200, 1)), makeFile(u"two"_s, pattern(1300, 2)),
+                             makeFile(u"three"_s, pattern(1400, 3))};
+    // A folder where the second output would go.
+    QVERIFY(QDir(m_dir->path()).mkdir(u"two.enc"_s));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"k"_s);
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    const auto shown = Platform::MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].style, 0);
+    QVERIFY2(shown[0].text.endsWith(u"\r\n21\r\nIs a directory"_s), qPrintable(shown[0].text));
+    const StatusList* lvw = m_form->lvw;
+    QCOMPARE(lvw->rowCount(), 3);
+    QCOMPARE(lvw->subItem(lvw->row(0), StatusList::Status), p.success);
+    QCOMPARE(lvw->subItem(lvw->row(1), StatusList::Status), u"Is a directory"_s);
+    QVERIFY(sameImage(lvw->subItemIcon(lvw->row(1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
+    QCOMPARE(lvw->subItem(lvw->row(2), StatusList::Status), p.success);
+    CHECKED(verifyOutput(p, files[0], u"k"_s));
+    CHECKED(verifyOutput(p, files[2], u"k"_s));
+    QVERIFY(QFileInfo(p.outputOf(files[1])).isDir());
+    CHECKED(verifyIdle(p, true));
+    QCOMPARE(p.queue->count(), 0);
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::startRefusals_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("queued");
+    QTest::addColumn<bool>("runs");
+    QTest::addColumn<bool>("runEnabledAfter");
+    for (const bool encrypt : {true, false}) {
+        const char* mode = encrypt ? "encrypt: " : "decrypt: ";
+        QTest::addRow("%sempty key", mode) << encrypt << QString() << true << false << true;
+        QTest::addRow("%skey of spaces", mode) << encrypt << u"   "_s << true << true << true;
+        QTest::addRow("%sempty queue", mode) << encrypt << u"key"_s << false << false << false;
+    }
+}
+
+void tst_Runs::startRefusals()
+{
+    QFETCH(bool, encrypt);
+    QFETCH(QString, key);
+    QFETCH(bool, queued);
+    QFETCH(bool, runs);
+    QFETCH(bool, runEnabledAfter);
+    const Panel p = panel(encrypt);
+    const QString file = makeFile(p.inputName(u"f"_s), pattern(1100, 5));
+    CHECKED(enqueue(p, queued ? QStringList {file} : QStringList {}));
+    // Rows of an earlier run go whatever the click does next.
+    m_form->lvw->addRow(m_form->imgl.image(1));
+    p.key->setText(key);
+
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    const auto shown = Platform::MessageBox::takeShown();
+    if (key.isEmpty()) {
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, u"No key given!"_s);
+        QCOMPARE(shown[0].style, 48);
+    } else {
+        QVERIFY(shown.isEmpty());
+    }
+    QCOMPARE(m_form->lvw->rowCount(), runs ? 1 : 0);
+    QCOMPARE(p.queue->count(), queued && !runs ? 1 : 0);
+    CHECKED(verifyIdle(p, runEnabledAfter));
+    if (runs)
+        CHECKED(verifyOutput(p, file, key));
+    else
+        QVERIFY(!QFile::exists(p.outputOf(file)));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::clickAfterCompletedRun()
+{
+    const Panel p = panel(false);
+    CHECKED(enqueue(p, {makeFile(u"x.enc"_s, pattern(50, 1))}));
+    p.key->setText(u"k"_s);
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    QCOMPARE(m_form->lvw->rowCount(), 1);
+    QVERIFY(p.run->isEnabled());
+
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QVERIFY(!p.run->isEnabled());
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+}
+
+void tst_Runs::cancel_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<int>("cancelledFile");
+    QTest::addColumn<bool>("atLastCheckpoint");
+    for (const bool encrypt : {true, false}) {
+        const char* mode = encrypt ? "encrypt: " : "decrypt: ";
+        QTest::addRow("%sduring file 2 of 5", mode) << encrypt << 2 << false;
+        QTest::addRow("%sduring the last file", mode) << encrypt << 5 << false;
+        QTest::addRow("%sat the last checkpoint of file 2", mode) << encrypt << 2 << true;
+    }
+}
+
+void tst_Runs::cancel()
+{
+    QFETCH(bool, encrypt);
+    QFETCH(int, cancelledFile);
+    QFETCH(bool, atLastCheckpoint);
+    const Panel p = panel(encrypt);
+    // 1501 bytes: a checkpoint at every second byte, the last one at byte 1500 with the row bar at 100.
+    QStringList files;
+    for (int f = 1; f <= 5; ++f)
+        files.append(makeFile(p.inputName(u"file%1"_s.arg(f)), pattern(1501, f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"Schlüssel"_s);
+
+    bool clicked = false;
+    int rowsAfterCancel = 0;
+    onYield([&] {
+        if (clicked) {
+            rowsAfterCancel = std::max(rowsAfterCancel, m_form->lvw->rowCount());
+            return false;
+        }
+        if (m_form->lvw->rowCount() != cancelledFile)
+            return false;
+        if (atLastCheckpoint ? m_form->proglvw->value() < 100 : m_form->proglvw->value() < 40)
+            return false;
+        QTest::mouseClick(p.run, Qt::LeftButton);
+        clicked = true;
+        return false;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    QVERIFY(clicked);
+
+    QCOMPARE(rowsAfterCancel, 0);
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(p.queue->count(), 0);
+    CHECKED(verifyIdle(p, false));
+    QVERIFY(!m_form->proglvw->isVisible());
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    QStringList expected = files;
+    for (int f = 1; f <= 5; ++f) {
+        const QString input = files.at(f - 1);
+        // A cancel in a file's last checkpoint comes too late for that file: it is still written whole.
+        if (f < cancelledFile || (f == cancelledFile && atLastCheckpoint)) {
+            CHECKED(verifyOutput(p, input, u"Schlüssel"_s));
+            expected.append(p.outputOf(input));
+        }
+    }
+    if (!atLastCheckpoint)
+        QCOMPARE(p.bar->value(), 0);
+    CHECKED(verifyFolderHolds(expected));
+    CHECKED(verifyInputsUnchanged());
+
+    // Back at rest: a further start runs over a newly queued file.
+    CHECKED(enqueue(p, {files[4]}));
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), p.success);
+    CHECKED(verifyOutput(p, files[4], u"Schlüssel"_s));
+}
+
+void tst_Runs::cancelFromOtherMode_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::newRow("encryption run, decrypt button") << true;
+    QTest::newRow("decryption run, encrypt button") << false;
+}
+
+void tst_Runs::cancelFromOtherMode()
+{
+    QFETCH(bool, encrypt);
+    const Panel running = panel(encrypt);
+    const Panel clicked = other(running);
+    CHECKED(enqueue(clicked, {makeFile(clicked.inputName(u"waiting"_s), pattern(1200, 9))}));
+    clicked.key->setText(u"other"_s);
+    const QStringList files {makeFile(running.inputName(u"first"_s), pattern(3000, 1)),
+                             makeFile(running.inputName(u"second"_s), pattern(3000, 2))};
+    CHECKED(enqueue(running, files));
+    running.key->setText(u"key"_s);
+
+    onYield([&] {
+        QTest::mouseClick(clicked.option, Qt::LeftButton);
+        QTest::mouseClick(clicked.run, Qt::LeftButton);
+        return true;
+    });
+    QTest::mouseClick(running.run, Qt::LeftButton);
+
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(clicked.queue->count(), 0);
+    CHECKED(verifyIdle(clicked, false));
+    // The running panel is left as it was: busy look, Add and Clear disabled, its queue kept.
+    QVERIFY(shows(running.run, Resources::BusyIcon));
+    QVERIFY(running.run->isEnabled());
+    QCOMPARE(running.label->text(), BusyLabel);
+    QCOMPARE(running.desc->text(), BusyDesc);
+    QVERIFY(!running.add->isEnabled());
+    QVERIFY(!running.clear->isEnabled());
+    QCOMPARE(running.queue->count(), 2);
+    QCOMPARE(m_form->blnRunning, False);
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    CHECKED(verifyFolderHolds(m_inputs.keys()));
+
+    // A new click of the kept panel starts over its queue and brings the panel back to rest.
+    QTest::mouseClick(running.option, Qt::LeftButton);
+    QTest::mouseClick(running.run, Qt::LeftButton);
+    QCOMPARE(m_form->lvw->rowCount(), 2);
+    CHECKED(verifyIdle(running, true));
+    CHECKED(verifyOutput(running, files[0], u"key"_s));
+    CHECKED(verifyOutput(running, files[1], u"key"_s));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::startWhileCancelledRunWindsDown()
+{
+    const Panel enc = panel(true);
+    const Panel dec = panel(false);
+    CHECKED(enqueue(dec, {makeFile(u"waiting.enc"_s, pattern(1200, 9))}));
+    dec.key->setText(u"other"_s);
+    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
+    CHECKED(enqueue(enc, files));
+    enc.key->setText(u"key"_s);
+
+    // Both clicks land in one yield: the encryption run is cancelled from the decrypt panel, then started again
+    // while the cancelled run has not yet returned.
+    onYield([&] {
+        QTest::mouseClick(dec.option, Qt::LeftButton);
+        QTest::mouseClick(dec.run, Qt::LeftButton);
+        QTest::mouseClick(enc.option, Qt::LeftButton);
+        QTest::mouseClick(enc.run, Qt::LeftButton);
+        return true;
+    });
+    QTest::mouseClick(enc.run, Qt::LeftButton);
+
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    const StatusList* lvw = m_form->lvw;
+    QCOMPARE(lvw->rowCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        QCOMPARE(lvw->subItem(lvw->row(r), StatusList::Path), files.at(r));
+        QCOMPARE(lvw->subItem(lvw->row(r), StatusList::Status), enc.success);
+        CHECKED(verifyOutput(enc, files.at(r), u"key"_s));
+    }
+    CHECKED(verifyIdle(enc, true));
+    QCOMPARE(enc.queue->count(), 0);
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::missingQueuedFile_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::newRow("encrypt") << true;
+    QTest::newRow("decrypt") << false;
+}
+
+void tst_Runs::missingQueuedFile()
+{
+    QFETCH(bool, encrypt);
+    const Panel p = panel(encrypt);
+    const QStringList files {makeFile(p.inputName(u"present"_s), pattern(1500, 1)),
+                             makeFile(p.inputName(u"gone"_s), pattern(1500, 2))};
+    CHECKED(enqueue(p, files));
+    QVERIFY(QFile::remove(files[1]));
+    m_inputs.remove(files[1]);
+    p.key->setText(u"key"_s);
+
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    const auto shown = Platform::MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, p.errorLead + u"\r\n2\r\nNo such file or directory"_s);
+    QCOMPARE(shown[0].style, 0);
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(p.queue->count(), 2);
+    // The user can fix the queue: Add and Clear work again, and the run button still starts the queue.
+    CHECKED(verifyIdle(p, true));
+    QCOMPARE(m_form->blnCancel, False);
+    QVERIFY(!QFile::exists(files[1]));
+    CHECKED(verifyFolderHolds({files[0]}));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::keyEditedDuringRun()
+{
+    const Panel p = panel(true);
+    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"before"_s);
+    onYield([&] {
+        p.key->selectAll();
+        typeText(p.key, u"after Ω"_s);
+        return true;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QCOMPARE(p.key->text(), u"after Ω"_s);
+    CHECKED(verifyOutput(p, files[0], u"before"_s));
+    CHECKED(verifyOutput(p, files[1], u"after Ω"_s));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::progressBase_data()
+{
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QList<int>>("bases"); // when files 2 and 3 begin
+    QTest::newRow("unequal") << QList<int> {1500, 3001, 7000} << QList<int> {13, 39};
+    QTest::newRow("exact half goes down to even") << QList<int> {1010, 1010, 1980} << QList<int> {25, 50};
+    QTest::newRow("exact half goes up to even") << QList<int> {1030, 1030, 1940} << QList<int> {26, 52};
+    // Rounding each file's share alone would give 33, 66 and end at 99.
+    QTest::newRow("thirds do not drift") << QList<int> {1500, 1500, 1500} << QList<int> {33, 67};
+}
+
+void tst_Runs::progressBase()
+{
+    QFETCH(QList<int>, sizes);
+    QFETCH(QList<int>, bases);
+    const Panel p = panel(true);
+    QStringList files;
+    for (int f = 0; f < sizes.size(); ++f)
+        files.append(makeFile(u"f%1"_s.arg(f), pattern(sizes[f], f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+
+    QList<int> seen;
+    int highest = 0;
+    onYield([&] {
+        const int file = m_form->lvw->rowCount();
+        if (file >= 2 && seen.size() < file - 1)
+            seen.append(m_form->intProgressBase);
+        highest = std::max(highest, p.bar->value());
+        return false;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QCOMPARE(seen, bases);
+    QCOMPARE(m_form->intProgressBase, 100);
+    // The bar ends at the last checkpoint's value, which may lie just under 100.
+    QVERIFY2(highest >= 99 && highest <= 100, qPrintable(QString::number(highest)));
+}
+
+void tst_Runs::overallBarCappedWhenFileGrows()
+{
+    const Panel p = panel(true);
+    const QStringList files {makeFile(u"first"_s, pattern(1501, 1)), makeFile(u"second"_s, pattern(1501, 2))};
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    // The second file grows after the run measured it: its share of the run passes 100.
+    int highest = 0;
+    onYield([&] {
+        if (m_form->lvw->rowCount() == 1 && m_inputs.value(files[1]).size() == 1501)
+            makeFile(u"second"_s, pattern(6001, 3));
+        highest = std::max(highest, p.bar->value());
+        return false;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    QCOMPARE(highest, 100);
+    QCOMPARE(p.bar->value(), 100);
+    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), p.success);
+    CHECKED(verifyOutput(p, files[1], u"key"_s));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::clearDuringRun()
+{
+    const Panel enc = panel(true);
+    const Panel dec = panel(false);
+    CHECKED(enqueue(dec, {makeFile(u"waiting.enc"_s, pattern(1200, 9))}));
+    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
+    CHECKED(enqueue(enc, files));
+    enc.key->setText(u"key"_s);
+
+    qint64 totalAfterClear = -1;
+    bool ownClearEnabled = true;
+    onYield([&] {
+        ownClearEnabled = enc.clear->isEnabled();
+        QTest::mouseClick(dec.option, Qt::LeftButton);
+        QTest::mouseClick(dec.clear, Qt::LeftButton);
+        totalAfterClear = m_form->lngTotalBytes;
+        QTest::mouseClick(enc.option, Qt::LeftButton);
+        return true;
+    });
+    QTest::mouseClick(enc.run, Qt::LeftButton);
+
+    QVERIFY(!ownClearEnabled);
+    QCOMPARE(dec.queue->count(), 0);
+    QCOMPARE(totalAfterClear, 6000);
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), enc.success);
+    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), enc.success);
+    CHECKED(verifyOutput(enc, files[0], u"key"_s));
+    CHECKED(verifyOutput(enc, files[1], u"key"_s));
+}
+
+void tst_Runs::closeDuringRun()
+{
+    const Panel p = panel(true);
+    // Larger than one read chunk, so the close lands in the middle of the transform.
+    const QStringList files {makeFile(u"big"_s, pattern(9 << 20, 1)), makeFile(u"next"_s, pattern(3000, 2))};
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    bool closed = false;
+    onYield([&] {
+        if (m_form->proglvw->value() < 30)
+            return false;
+        closed = m_form->close();
+        return true;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QVERIFY(closed);
+    QVERIFY(!m_form->isVisible());
+    // The run stopped in the first file and never began the second.
+    QCOMPARE(m_form->lvw->rowCount(), 1);
+    CHECKED(verifyFolderHolds(files));
+    CHECKED(verifyInputsUnchanged());
+}
+
+QTEST_MAIN(tst_Runs)
+#include "tst_runs.moc"
