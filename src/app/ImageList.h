@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QString>
+
+// The status list's images, counted from 1 and optionally reached by a key.
+class ImageList
+{
+public:
+    void add(const QIcon& image, const QString& key = {});
+
+    QIcon image(int index) const;
+    QIcon image(const QString& key) const;
+    // The index of the image with this key, or 0 when there is none.
+    int indexOf(const QString& key) const;
+    int count() const { return int(m_images.size()); }
+
+private:
+    struct Entry
+    {
+        QIcon image;
+        QString key;
+    };
+    QList<Entry> m_images;
+};

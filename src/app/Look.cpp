@@ -1,0 +1,41 @@
+#include "app/Look.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Look {
+
+namespace {
+constexpr qreal DesignPointSize = 8.25;
+
+QFont sansFont(const QString& designFamily)
+{
+    QFont font;
+    font.setFamilies({designFamily, u"Liberation Sans"_s, u"DejaVu Sans"_s});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(DesignPointSize);
+    return font;
+}
+} // namespace
+
+QFont tahoma(bool bold, bool italic, bool underline)
+{
+    QFont font = sansFont(u"Tahoma"_s);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    return font;
+}
+
+QFont msSansSerif()
+{
+    return sansFont(u"MS Sans Serif"_s);
+}
+
+QFont verdanaItalic()
+{
+    QFont font = sansFont(u"Verdana"_s);
+    font.setItalic(true);
+    return font;
+}
+
+} // namespace Look

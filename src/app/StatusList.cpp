@@ -1,0 +1,113 @@
+#include "app/StatusList.h"
+
+#include "app/Look.h"
+
+#include <QHeaderView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Column
+{
+    const char16_t* key;
+    const char16_t* text;
+    int widthTwips;
+};
+
+constexpr Column Columns[] = {
+    {u"img", u"", 440},
+    {u"fileno", u"File No.", 1001},
+    {u"path", u"Path", 4440},
+    {u"status", u"Status", 1251},
+};
+
+constexpr int KeyRole = Qt::UserRole + 1;
+} // namespace
+
+StatusList::StatusList(QWidget* parent)
+    : QTreeView(parent)
+{
+    m_model.setColumnCount(int(std::size(Columns)));
+    for (int c = 0; c < int(std::size(Columns)); ++c) {
+        m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].text));
+        m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].key), KeyRole);
+    }
+    setModel(&m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setIconSize(QSize(16, 16));
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    header()->setMinimumSectionSize(1);
+    for (int c = 0; c < int(std::size(Columns)); ++c)
+        setColumnWidth(c, Look::px(Columns[c].widthTwips));
+}
+
+QString StatusList::columnKey(int column) const
+{
+    return m_model.headerData(column, Qt::Horizontal, KeyRole).toString();
+}
+
+QPersistentModelIndex StatusList::addRow(const QIcon& image)
+{
+    QList<QStandardItem*> cells;
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        cells.append(new QStandardItem);
+    cells.first()->setIcon(image);
+    m_model.appendRow(cells);
+    return QPersistentModelIndex(m_model.index(m_model.rowCount() - 1, 0));
+}
+
+void StatusList::removeAllRows()
+{
+    m_model.removeRows(0, m_model.rowCount());
+}
+
+int StatusList::rowCount() const
+{
+    return m_model.rowCount();
+}
+
+QPersistentModelIndex StatusList::row(int index) const
+{
+    return QPersistentModelIndex(m_model.index(index, 0));
+}
+
+QString StatusList::subItem(const QPersistentModelIndex& row, int subItem) const
+{
+    return contains(row) ? row.sibling(row.row(), subItem).data().toString() : QString();
+}
+
+void StatusList::setSubItem(const QPersistentModelIndex& row, int subItem, const QString& text)
+{
+    if (contains(row))
+        m_model.setData(m_model.index(row.row(), subItem), text);
+}
+
+QIcon StatusList::subItemIcon(const QPersistentModelIndex& row, int subItem) const
+{
+    return contains(row) ? row.sibling(row.row(), subItem).data(Qt::DecorationRole).value<QIcon>() : QIcon();
+}
+
+void StatusList::setSubItemIcon(const QPersistentModelIndex& row, int subItem, const QIcon& icon)
+{
+    if (contains(row))
+        m_model.setData(m_model.index(row.row(), subItem), icon, Qt::DecorationRole);
+}
+
+QIcon StatusList::rowIcon(const QPersistentModelIndex& row) const
+{
+    return subItemIcon(row, 0);
+}
+
+QRect StatusList::cellRect(const QPersistentModelIndex& row, int subItem) const
+{
+    if (!contains(row))
+        return {};
+    const QRect cell = visualRect(m_model.index(row.row(), subItem));
+    return QRect(viewport()->mapTo(parentWidget(), cell.topLeft()), cell.size());
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+// The status list in report view: one row per file of a run. Rows are reached through persistent indexes,
+// so a row removed while a run yields is simply gone: writing to it does nothing.
+class StatusList : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    // The Status cell is sub-item 3; the row's own text and image are column 0.
+    enum SubItem : int
+    {
+        FileNo = 1,
+        Path = 2,
+        Status = 3,
+    };
+
+    explicit StatusList(QWidget* parent);
+
+    // Column keys ("img", "fileno", "path", "status") in their order.
+    QString columnKey(int column) const;
+
+    QPersistentModelIndex addRow(const QIcon& image);
+    void removeAllRows();
+    int rowCount() const;
+    QPersistentModelIndex row(int index) const;
+    bool contains(const QPersistentModelIndex& row) const { return row.isValid() && row.model() == &m_model; }
+
+    QString subItem(const QPersistentModelIndex& row, int subItem) const;
+    void setSubItem(const QPersistentModelIndex& row, int subItem, const QString& text);
+    QIcon subItemIcon(const QPersistentModelIndex& row, int subItem) const;
+    void setSubItemIcon(const QPersistentModelIndex& row, int subItem, const QIcon& icon);
+    QIcon rowIcon(const QPersistentModelIndex& row) const;
+
+    // Where a cell lies, in the coordinates of this list's parent; empty when the row is gone.
+    QRect cellRect(const QPersistentModelIndex& row, int subItem) const;
+
+private:
+    QStandardItemModel m_model;
+};

@@ -1,0 +1,1 @@
+// The cipher core grows here.

@@ -1,0 +1,35 @@
+#include "platform/MessageBox.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace Platform {
+
+namespace {
+bool s_recording = false;
+QList<MessageBox::Shown> s_shown;
+} // namespace
+
+void MessageBox::show(QWidget* owner, const QString& text, int style)
+{
+    if (s_recording) {
+        s_shown.append({text, style});
+        return;
+    }
+    const auto icon = style == Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon;
+    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+void MessageBox::setRecording(bool recording)
+{
+    s_recording = recording;
+    s_shown.clear();
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    return std::exchange(s_shown, {});
+}
+
+} // namespace Platform

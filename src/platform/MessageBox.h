@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace Platform {
+
+// A modal message box given a text and a style value. No title is passed, so it shows the application's name.
+class MessageBox
+{
+public:
+    enum Style : int
+    {
+        OkOnly = 0,       // OK button, no icon
+        Exclamation = 48, // OK button, exclamation icon
+    };
+
+    struct Shown
+    {
+        QString text;
+        int style;
+    };
+
+    static void show(QWidget* owner, const QString& text, int style);
+
+    // Tests: while recording, nothing is shown; every message is kept for takeShown().
+    static void setRecording(bool recording);
+    static QList<Shown> takeShown();
+};
+
+} // namespace Platform

@@ -1,0 +1,39 @@
+#include "platform/Shell.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace Platform {
+
+namespace {
+bool s_recording = false;
+QList<Shell::Request> s_requests;
+} // namespace
+
+void Shell::execute(QWidget* owner, const QString& operation, const QString& file, const QString& parameters,
+                    const QString& directory, int showCommand)
+{
+    if (s_recording) {
+        s_requests.append({owner, operation, file, parameters, directory, showCommand});
+        return;
+    }
+    // xdg-open hands the address to the desktop's default application; started detached, it never blocks us.
+    if (!QProcess::startDetached(u"xdg-open"_s, {file}, directory))
+        QDesktopServices::openUrl(QUrl(file, QUrl::TolerantMode));
+}
+
+void Shell::setRecording(bool recording)
+{
+    s_recording = recording;
+    s_requests.clear();
+}
+
+QList<Shell::Request> Shell::takeRequests()
+{
+    return std::exchange(s_requests, {});
+}
+
+} // namespace Platform

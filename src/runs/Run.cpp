@@ -1,0 +1,5 @@
+#include "app/frmMain.h"
+
+void frmMain::cmdEncrypt_Click() { }
+
+void frmMain::cmdDecrypt_Click() { }

@@ -1,0 +1,250 @@
+#include "app/LinkLabel.h"
+#include "app/Main.h"
+#include "app/StatusList.h"
+#include "app/frmMain.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { SetUpApplication(); }
+    void init() { m_form = std::make_unique<frmMain>(); }
+    void cleanup() { m_form.reset(); }
+
+    void stateAtStart();
+    void windowFrame();
+    void controlsAndGeometry_data();
+    void controlsAndGeometry();
+    void statusListColumns();
+    void imageList();
+    void linkLabelsLook();
+    void clickOnSelectedModeChangesNothing();
+    void modeSwitchKeepsEachPanel();
+    void accessKeysSwitchMode();
+
+private:
+    template<typename W = QWidget> W* control(const char* name) const
+    {
+        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    std::unique_ptr<frmMain> m_form;
+};
+
+void tst_MainWindow::stateAtStart()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(control<QPushButton>("optEnc")->isChecked());
+    QVERIFY(!control<QPushButton>("optDec")->isChecked());
+    QVERIFY(control("fraEncrypt")->isVisible());
+    QVERIFY(!control("fraDecrypt")->isVisible());
+    QVERIFY(!control("cmdEncrypt")->isEnabled());
+    QVERIFY(!control("cmdDecrypt")->isEnabled());
+    QVERIFY(!control("proglvw")->isVisible());
+    QCOMPARE(control<StatusList>("lvw")->rowCount(), 0);
+    QCOMPARE(control<QProgressBar>("progEnc")->value(), 0);
+    QCOMPARE(control<QProgressBar>("progDec")->value(), 0);
+    QCOMPARE(control<QComboBox>("cmbFilesEnc")->count(), 0);
+    QVERIFY(control<QLineEdit>("txtKeyEnc")->text().isEmpty());
+
+    QCOMPARE(m_form->blnRunning, False);
+    QCOMPARE(m_form->blnCancel, False);
+    QVERIFY(!m_form->itmCurrent.isValid());
+    QCOMPARE(m_form->lngTotalBytes, 0);
+    QCOMPARE(m_form->lngFileBytes, 0);
+    QCOMPARE(m_form->intProgressBase, 0);
+}
+
+void tst_MainWindow::windowFrame()
+{
+    QCOMPARE(m_form->windowTitle(), u"Zafrel 1.0"_s);
+    QCOMPARE(m_form->size(), QSize(483, 413));
+    QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+    QVERIFY(!(m_form->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(m_form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!m_form->windowIcon().isNull());
+    QCOMPARE(QApplication::applicationDisplayName(), u"Zafrel"_s);
+    QCOMPARE(QApplication::applicationVersion(), u"1.00"_s);
+    QCOMPARE(QApplication::organizationName(), u"Kelmot"_s);
+}
+
+void tst_MainWindow::controlsAndGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("geometry"); // pixels; an empty size means "sized to its text"
+
+    const auto row = [](const char* name, const QString& text, QRect geometry) {
+        QTest::newRow(name) << QString::fromLatin1(name) << text << geometry;
+    };
+    row("imgLogo", {}, QRect(0, 0, 490, 55));
+    row("Image2", {}, QRect(6, 12, 32, 32));
+    row("lblAbout", u"About Zafrel"_s, QRect(404, 12, 0, 0));
+    row("Label2", u"Help"_s, QRect(426, 30, 0, 0));
+    row("optEnc", u"&Encrypt Files"_s, QRect(2, 56, 99, 21));
+    row("optDec", u"&Decrypt Files"_s, QRect(102, 56, 99, 21));
+    for (const char* frame : {"fraEncrypt", "fraDecrypt"})
+        row(frame, {}, QRect(2, 76, 479, 161));
+    row("lblFilesEnc", u"File(s) to encrypt:"_s, QRect(14, 32, 0, 0));
+    row("lblFilesDec", u"File(s) to decrypt:"_s, QRect(14, 32, 0, 0));
+    row("cmbFilesEnc", {}, QRect(114, 30, 267, 21));
+    row("cmbFilesDec", {}, QRect(114, 30, 267, 21));
+    row("cmdAddEnc", u"Add..."_s, QRect(388, 30, 41, 21));
+    row("CmdAddDec", u"Add..."_s, QRect(388, 30, 41, 21));
+    row("CmdClearEnc", u"Clear"_s, QRect(434, 30, 41, 21));
+    row("CmdClearDec", u"Clear"_s, QRect(434, 30, 41, 21));
+    row("lblKeyEnc", u"Key:"_s, QRect(78, 66, 0, 0));
+    row("lblKeyDec", u"Key:"_s, QRect(78, 66, 0, 0));
+    row("txtKeyEnc", {}, QRect(114, 66, 267, 21));
+    row("txtKeyDec", {}, QRect(114, 66, 267, 21));
+    row("cmdAutoKey", u"Auto"_s, QRect(388, 66, 41, 21));
+    row("cmdEncrypt", {}, QRect(6, 98, 59, 51));
+    row("cmdDecrypt", {}, QRect(6, 98, 59, 51));
+    row("lblEncryptNow", u"Encrypt Now!"_s, QRect(70, 100, 0, 0));
+    row("lblDecDesc", u"Decrypt Now!"_s, QRect(70, 100, 0, 0));
+    row("lblEncryptDescBig", u"Click to encrypt the files"_s, QRect(70, 120, 0, 0));
+    row("lblDecDscbig", u"Click to decrypt the file(s) to their original form"_s, QRect(70, 120, 0, 0));
+    row("Shape2", {}, QRect(76, 136, 393, 17));
+    row("Shape1", {}, QRect(74, 136, 393, 17));
+    row("progEnc", {}, QRect(78, 138, 389, 13));
+    row("progDec", {}, QRect(76, 138, 389, 13));
+    row("Line4", {}, QRect(2, 90, 474, 1));
+    row("Line3", {}, QRect(2, 91, 474, 1));
+    row("Line1", {}, QRect(2, 90, 478, 1));
+    row("Line2", {}, QRect(2, 91, 474, 1));
+    row("lvw", {}, QRect(2, 246, 477, 165));
+    row("proglvw", {}, QRect(192, 218, 101, 15));
+}
+
+void tst_MainWindow::controlsAndGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QRect, geometry);
+
+    auto* widget = m_form->findChild<QWidget*>(name);
+    QVERIFY2(widget, qPrintable(name));
+    if (geometry.isEmpty()) {
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        QCOMPARE(widget->size(), widget->sizeHint());
+    } else {
+        QCOMPARE(widget->geometry(), geometry);
+    }
+    if (auto* label = qobject_cast<QLabel*>(widget); label && !text.isEmpty())
+        QCOMPARE(label->text(), text);
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+        QCOMPARE(button->text(), text);
+}
+
+void tst_MainWindow::statusListColumns()
+{
+    auto* lvw = control<StatusList>("lvw");
+    const QStringList keys{u"img"_s, u"fileno"_s, u"path"_s, u"status"_s};
+    const QStringList headers{QString(), u"File No."_s, u"Path"_s, u"Status"_s};
+    const QList<int> widths{29, 67, 296, 83};
+    QCOMPARE(lvw->model()->columnCount(), 4);
+    for (int c = 0; c < 4; ++c) {
+        QCOMPARE(lvw->columnKey(c), keys.at(c));
+        QCOMPARE(lvw->model()->headerData(c, Qt::Horizontal).toString(), headers.at(c));
+        QCOMPARE(lvw->columnWidth(c), widths.at(c));
+    }
+    QVERIFY(!lvw->header()->isHidden());
+
+    // A row keeps its place for writers; once removed, writing to it does nothing.
+    const QPersistentModelIndex row = lvw->addRow(m_form->imgl.image(1));
+    lvw->setSubItem(row, StatusList::Status, u"Loading..."_s);
+    QCOMPARE(lvw->subItem(row, StatusList::Status), u"Loading..."_s);
+    QVERIFY(lvw->subItem(row, 0).isEmpty());
+    lvw->removeAllRows();
+    lvw->setSubItem(row, StatusList::Status, u"Encrypted"_s);
+    QCOMPARE(lvw->rowCount(), 0);
+    QVERIFY(lvw->cellRect(row, StatusList::Status).isEmpty());
+}
+
+void tst_MainWindow::imageList()
+{
+    const ImageList& imgl = m_form->imgl;
+    QCOMPARE(imgl.count(), 3);
+    QCOMPARE(imgl.indexOf(u"error_small"_s), 2);
+    QCOMPARE(imgl.indexOf(u"missing"_s), 0);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(imgl.image(i).pixmap(16, 16).size(), QSize(16, 16));
+    QCOMPARE(imgl.image(u"error_small"_s).cacheKey(), imgl.image(2).cacheKey());
+}
+
+void tst_MainWindow::linkLabelsLook()
+{
+    for (const char* name : {"lblAbout", "Label2"}) {
+        auto* link = control<LinkLabel>(name);
+        QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(link->font().underline());
+        QCOMPARE(link->font().pointSizeF(), 8.25);
+        QVERIFY(!link->autoFillBackground());
+        QCOMPARE(link->cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(link->cursor().hotSpot(), QPoint(6, 0));
+        QCOMPARE(link->cursor().pixmap().size(), QSize(32, 32));
+    }
+}
+
+void tst_MainWindow::clickOnSelectedModeChangesNothing()
+{
+    m_form->show();
+    QTest::mouseClick(control<QPushButton>("optEnc"), Qt::LeftButton);
+    QVERIFY(control<QPushButton>("optEnc")->isChecked());
+    QVERIFY(control("fraEncrypt")->isVisible());
+    QVERIFY(!control("fraDecrypt")->isVisible());
+}
+
+void tst_MainWindow::modeSwitchKeepsEachPanel()
+{
+    m_form->show();
+    control<QComboBox>("cmbFilesEnc")->addItem(u"/tmp/a.txt"_s);
+    control<QLineEdit>("txtKeyEnc")->setText(u"secret"_s);
+    control("cmdEncrypt")->setEnabled(true);
+    control<QProgressBar>("progEnc")->setValue(40);
+
+    QTest::mouseClick(control<QPushButton>("optDec"), Qt::LeftButton);
+    QVERIFY(control<QPushButton>("optDec")->isChecked());
+    QVERIFY(!control<QPushButton>("optEnc")->isChecked());
+    QVERIFY(!control("fraEncrypt")->isVisible());
+    QVERIFY(control("fraDecrypt")->isVisible());
+    control<QLineEdit>("txtKeyDec")->setText(u"other"_s);
+
+    QTest::mouseClick(control<QPushButton>("optEnc"), Qt::LeftButton);
+    QVERIFY(control("fraEncrypt")->isVisible());
+    QCOMPARE(control<QComboBox>("cmbFilesEnc")->itemText(0), u"/tmp/a.txt"_s);
+    QCOMPARE(control<QLineEdit>("txtKeyEnc")->text(), u"secret"_s);
+    QVERIFY(control("cmdEncrypt")->isEnabled());
+    QCOMPARE(control<QProgressBar>("progEnc")->value(), 40);
+    QCOMPARE(control<QLineEdit>("txtKeyDec")->text(), u"other"_s);
+}
+
+void tst_MainWindow::accessKeysSwitchMode()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    // An access key clicks its button after a short press animation.
+    QTest::keyClick(m_form.get(), Qt::Key_D, Qt::AltModifier);
+    QTRY_VERIFY(control("fraDecrypt")->isVisible());
+    QTest::keyClick(m_form.get(), Qt::Key_E, Qt::AltModifier);
+    QTRY_VERIFY(control("fraEncrypt")->isVisible());
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
