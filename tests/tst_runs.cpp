@@ -271,6 +271,7 @@ void tst_Runs::verifyIdle(const Panel& p, bool runEnabled)
     QCOMPARE(p.run->isEnabled(), runEnabled);
     QCOMPARE(p.label->text(), p.idleLabel);
     QCOMPARE(p.desc->text(), p.idleDesc);
+    QCOMPARE(p.desc->size(), p.desc->sizeHint());
     QVERIFY(p.add->isEnabled());
     QVERIFY(p.clear->isEnabled());
     QCOMPARE(m_form->blnRunning, False);
@@ -318,27 +319,31 @@ void tst_Runs::runOverFiles()
     typeText(p.key, key);
     QCOMPARE(p.key->text(), key);
 
-    struct
-    {
-        QString label, desc;
-        bool busyIcon = false, addEnabled = true, clearEnabled = true, otherClearEnabled = false;
-        Flag running = False;
-    } during;
+    // How the panel looks inside the run's first yield.
+    QString label, desc;
+    bool busyIcon = false, addEnabled = true, clearEnabled = true, otherClearEnabled = false, captionsFit = false;
+    Flag running = False;
     onYield([&] {
-        during = {p.label->text(),    p.desc->text(),       shows(p.run, Resources::BusyIcon),
-                  p.add->isEnabled(), p.clear->isEnabled(), other(p).clear->isEnabled(),
-                  m_form->blnRunning};
+        label = p.label->text();
+        desc = p.desc->text();
+        busyIcon = shows(p.run, Resources::BusyIcon);
+        addEnabled = p.add->isEnabled();
+        clearEnabled = p.clear->isEnabled();
+        otherClearEnabled = other(p).clear->isEnabled();
+        running = m_form->blnRunning;
+        captionsFit = p.label->width() >= p.label->sizeHint().width() && p.desc->width() >= p.desc->sizeHint().width();
         return true;
     });
     QTest::mouseClick(p.run, Qt::LeftButton);
 
-    QCOMPARE(during.label, BusyLabel);
-    QCOMPARE(during.desc, BusyDesc);
-    QVERIFY(during.busyIcon);
-    QVERIFY(!during.addEnabled);
-    QVERIFY(!during.clearEnabled);
-    QVERIFY(during.otherClearEnabled);
-    QCOMPARE(during.running, True);
+    QCOMPARE(label, BusyLabel);
+    QCOMPARE(desc, BusyDesc);
+    QVERIFY(busyIcon);
+    QVERIFY(!addEnabled);
+    QVERIFY(!clearEnabled);
+    QVERIFY(otherClearEnabled);
+    QCOMPARE(running, True);
+    QVERIFY(captionsFit);
 
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
     const StatusList* lvw = m_form->lvw;

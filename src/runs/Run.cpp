@@ -97,8 +97,7 @@ private:
         if (!measure(fileCount))
             return;
         m_run->setIcon(Resources::icon(Resources::BusyIcon));
-        control(m_mode.runLabel)->setText(u"Cancel"_s);
-        control(m_mode.runDesc)->setText(u"Click to cancel encryption"_s);
+        setCaptions(u"Cancel"_s, u"Click to cancel encryption"_s);
         m_form.blnRunning = True;
 
         const qint64 runBytes = m_form.lngTotalBytes;
@@ -154,8 +153,7 @@ private:
         control(m_mode.bar)->setValue(0);
         m_form.proglvw->setValue(0);
         m_form.proglvw->hide();
-        control(m_mode.runLabel)->setText(QString::fromUtf16(m_mode.idleLabel));
-        control(m_mode.runDesc)->setText(QString::fromUtf16(m_mode.idleDesc));
+        setCaptions(QString::fromUtf16(m_mode.idleLabel), QString::fromUtf16(m_mode.idleDesc));
         m_form.blnCancel = False;
         m_form.blnRunning = False;
         setQueueCommandsEnabled(true);
@@ -164,8 +162,17 @@ private:
     void showIdle()
     {
         m_run->setIcon(Resources::icon(m_mode.idleIcon));
-        control(m_mode.runLabel)->setText(QString::fromUtf16(m_mode.idleLabel));
-        control(m_mode.runDesc)->setText(QString::fromUtf16(m_mode.idleDesc));
+        setCaptions(QString::fromUtf16(m_mode.idleLabel), QString::fromUtf16(m_mode.idleDesc));
+    }
+
+    // The run labels size themselves to their text, like every label of the panel.
+    void setCaptions(const QString& label, const QString& description)
+    {
+        for (auto [widget, text] :
+             {std::pair {control(m_mode.runLabel), label}, {control(m_mode.runDesc), description}}) {
+            widget->setText(text);
+            widget->adjustSize();
+        }
     }
 
     void setQueueCommandsEnabled(bool enabled)

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# The whole road through the real program on an X server, driven like a user with xdotool:
+#   1. queue three files by typing their names into the real open-file dialog, type a key with characters above
+#      U+00FF, run, and check every output against a plain reference of the file format;
+#   2. in decrypt mode, decrypt copies of those outputs and check they are the originals byte for byte;
+#   3. close the window in the middle of a run: the process ends with status 0, the file in work gets no output
+#      and no temporary file is left.
+# Usage: road.sh PATH/TO/zafrel   (DISPLAY must name an X server without a window manager, e.g. from xvfb-run)
+set -euo pipefail
+
+zafrel=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+reference() { python3 "$here/xorfiles.py" "$@"; }
+key='Kλé€y 7'
+
+work=$(mktemp -d /tmp/road.XXXXXX)
+shots=${PWD}/road-shots
+mkdir -p "$shots"
+pid=
+cleanup() {
+    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid"
+    fi
+    [[ -n ${ROAD_KEEP:-} ]] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "road: FAIL: $*" >&2
+    shot failure
+    exit 1
+}
+
+shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+
+# Polls `command...` every 0.1 s until it succeeds, for at most `seconds`.
+wait_for() {
+    local what=$1 seconds=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        ((SECONDS < deadline)) || fail "timed out after ${seconds}s waiting for $what"
+        sleep 0.1
+    done
+}
+
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+window_shown() { [[ -n $(visible_window "$1") ]]; }
+window_gone() { [[ -z $(visible_window "$1") ]]; }
+all_exist() {
+    local f
+    for f in "$@"; do [[ -f $f ]] || return 1; done
+}
+
+# Places in the main window, in pixels from its top-left corner (the window is not resizable).
+click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
+click_encrypt_mode() { click 51 66; }
+click_decrypt_mode() { click 151 66; }
+click_add() { click 410 116; }
+click_key() { click 249 152; }
+click_run() { click 37 199; }
+
+# Answers the open-file dialog titled `title` by typing `text` into its file name box.
+answer_dialog() {
+    local title=$1
+    shift
+    wait_for "the dialog \"$title\"" 20 window_shown "^$title"
+    local dialog
+    dialog=$(visible_window "^$title")
+    xdotool windowfocus --sync "$dialog"
+    local text
+    for text in "$@"; do
+        xdotool type --delay 5 "$text"
+        xdotool key Return
+    done
+    wait_for "the dialog \"$title\" to close" 20 window_gone "^$title"
+}
+
+type_key() {
+    click_key
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 20 "$key"
+}
+
+mkdir "$work/plain" "$work/copies" "$work/many"
+cd "$work/plain"
+reference make "$work/plain" a.txt:3000 "b c.bin:900" d.dat:300000
+
+QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= "$zafrel" &
+pid=$!
+running() { kill -0 "$pid" 2>/dev/null || fail "the program ended early"; }
+main_window_shown() { running && window_shown '^Zafrel 1\.0'; }
+wait_for "the main window" 30 main_window_shown
+main=$(visible_window '^Zafrel 1\.0')
+# Keys for the key's characters beyond the keyboard layout, bound once while the program is connected (the X
+# server forgets them when its last client leaves), long before they are typed.
+python3 "$here/xwin.py" bind "$key"
+xdotool windowfocus --sync "$main"
+
+echo "road: encrypt three files chosen in the open-file dialog"
+click_add
+answer_dialog 'File to encrypt' '"a.txt" "b c.bin" "d.dat"'
+type_key
+shot 1-encrypt-ready
+click_run
+plain=("$work/plain/a.txt" "$work/plain/b c.bin" "$work/plain/d.dat")
+encrypted=("${plain[@]/%/.enc}")
+wait_for "the encrypted files" 60 all_exist "${encrypted[@]}"
+sleep 0.5
+shot 2-encrypted
+for i in 0 1 2; do
+    reference check "$key" "${plain[i]}" "${encrypted[i]}" || fail "encryption of ${plain[i]}"
+done
+
+echo "road: decrypt copies in decrypt mode"
+cp "${encrypted[@]}" "$work/copies/"
+click_decrypt_mode
+click_add
+answer_dialog 'File to Decrypt' "\"$work/copies/a.txt.enc\" \"$work/copies/b c.bin.enc\" \"$work/copies/d.dat.enc\""
+type_key
+click_run
+decrypted=("$work/copies/a.txt" "$work/copies/b c.bin" "$work/copies/d.dat")
+wait_for "the decrypted files" 60 all_exist "${decrypted[@]}"
+sleep 0.5
+shot 3-decrypted
+for i in 0 1 2; do
+    reference same "${plain[i]}" "${decrypted[i]}" || fail "decryption of ${encrypted[i]}"
+done
+
+echo "road: close the window during a run"
+# Files of 1500 bytes stop at every byte, so a run over many of them lasts long enough to close it midway. The
+# names sort in queue order, whichever order the dialog answers in.
+count=150
+specs=()
+names=
+for ((n = 1; n <= count; ++n)); do
+    name=$(printf '%03d' "$n")
+    specs+=("$name:1500")
+    names+="\"$name\" "
+done
+reference make "$work/many" "${specs[@]}"
+click_encrypt_mode
+click_add
+answer_dialog 'File to encrypt' "$work/many" "$names"
+click_run
+enc_count() { find "$work/many" -name '*.enc' | wc -l; }
+started() { (($(enc_count) >= 3)); }
+wait_for "the run to get going" 60 started
+shot 4-closing-during-run
+python3 "$here/xwin.py" close "$main"
+closed_at=$SECONDS
+set +e
+wait "$pid"
+status=$?
+set -e
+pid=
+echo "road: exit status $status after $((SECONDS - closed_at))s"
+((status == 0)) || fail "the program ended with status $status"
+written=$(enc_count)
+((written < count)) || fail "the run went on to the end after the window closed"
+# Outputs are the first files of the queue, each whole; nothing else was left in the folder.
+for ((n = 1; n <= written; ++n)); do
+    name=$(printf '%03d' "$n")
+    reference check "$key" "$work/many/$name" "$work/many/$name.enc" || fail "output of file $name"
+done
+leftovers=$(find "$work/many" -type f ! -regex '.*/[0-9]+' ! -regex '.*/[0-9]+\.enc')
+[[ -z $leftovers ]] || fail "left behind: $leftovers"
+for ((n = written + 1; n <= count; ++n)); do
+    name=$(printf '%03d' "$n")
+    [[ ! -e $work/many/$name.enc ]] || fail "file $name was written after an unwritten file"
+done
+echo "road: $written of $count files written before the close, no temporary file left"
+echo "road: PASS"
