@@ -1,5 +1,6 @@
 // The cipher core against a plain reference loop written here, never against the kernel it tests.
 
+#include "FileHelpers.h"
 #include "cipher/FileTransform.h"
 #include "cipher/KeyStream.h"
 #include "cipher/Progress.h"
@@ -20,16 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Output byte n = input byte n XOR byte n of the key's UTF-16LE form, repeated.
-QByteArray reference(QByteArray data, const QString& key)
-{
-    for (qsizetype n = 0; n < data.size(); ++n) {
-        const char16_t unit = key.at((n / 2) % key.size()).unicode();
-        data[n] = static_cast<char>(data.at(n) ^ (n % 2 == 0 ? unit & 0xff : unit >> 8));
-    }
-    return data;
-}
-
 QByteArray randomBytes(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -46,21 +37,6 @@ QString randomKey(int characters)
     return key;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-    file.close();
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
 mode_t permissionsOf(const QString& path)
 {
     struct stat info
@@ -68,8 +44,6 @@ mode_t permissionsOf(const QString& path)
     };
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
-
-QStringList entries(const QString& folder);
 
 // Permissions of the files this process holds open in `folder`, `except` aside: a temporary output, named or
 // not (QSaveFile may write an unnamed O_TMPFILE file, seen here as "folder/#123 (deleted)").
@@ -85,11 +59,6 @@ QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
             modes.append(permissionsOf(QString::fromLatin1(link)));
     }
     return modes;
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace

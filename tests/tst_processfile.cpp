@@ -1,5 +1,6 @@
 // ProcessFile driven on the real window: bars, status cell, message box seam and the files on disk.
 
+#include "FileHelpers.h"
 #include "app/Main.h"
 #include "app/StatusList.h"
 #include "app/frmMain.h"
@@ -17,40 +18,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Output byte n = input byte n XOR byte n of the key's UTF-16LE form, repeated.
-QByteArray reference(QByteArray data, const QString& key)
-{
-    for (qsizetype n = 0; n < data.size(); ++n) {
-        const char16_t unit = key.at((n / 2) % key.size()).unicode();
-        data[n] = static_cast<char>(data.at(n) ^ (n % 2 == 0 ? unit & 0xff : unit >> 8));
-    }
-    return data;
-}
-
 QByteArray sample(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     for (qsizetype n = 0; n < size; ++n)
         bytes[n] = static_cast<char>(n * 37 + (n >> 8));
     return bytes;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 const QString ErrorText

@@ -11,7 +11,7 @@ constexpr int px(int twips)
     return (twips + 7) / 15;
 }
 
-inline constexpr QColor LinkBlue{0, 0, 255};
+inline constexpr QColor LinkBlue {0, 0, 255};
 
 // Tahoma and MS Sans Serif are rarely installed on Linux; the nearest sans faces at the same size stand in.
 QFont tahoma(bool bold = false, bool italic = false, bool underline = false);

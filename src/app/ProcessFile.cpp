@@ -40,12 +40,10 @@ void placeRowBar(QProgressBar* bar, const StatusList* list, const QPersistentMod
 
 // Bars are touched only when their whole-number value changes: a file of 1002 to 1500 bytes stops at every
 // byte, but its bars move at most about 100 times.
-bool setBarValue(QProgressBar* bar, int value)
+void setBarValue(QProgressBar* bar, int value)
 {
-    if (bar->value() == value)
-        return false;
-    bar->setValue(value);
-    return true;
+    if (bar->value() != value)
+        bar->setValue(value);
 }
 
 } // namespace
@@ -105,16 +103,16 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
             overallBar->setValue(0);
             return false;
         }
-        bool changed = setBarValue(proglvw, shownPercent(rowPercent(i, length)));
+        setBarValue(proglvw, shownPercent(rowPercent(i, length)));
         const OverallPercent overall = overallPercent(i, length, lngFileBytes, lngTotalBytes, intProgressBase);
         if (overall.error.isError()) {
             progressError = overall.error;
             return false;
         }
-        changed = setBarValue(overallBar, overall.shown()) || changed;
+        setBarValue(overallBar, overall.shown());
         placeRowBar(proglvw, lvw, row);
-        if (changed)
-            lvw->update();
+        // The list's refresh: only the bars change here and each repaints itself when its value moves; a repaint
+        // of the whole list costs about ten times the yield, at up to 1500 checkpoints per file.
         QCoreApplication::processEvents();
         // Nothing of the window may be touched once it is gone; stopping discards the output.
         return !window.isNull();
