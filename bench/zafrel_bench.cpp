@@ -1,13 +1,22 @@
 // Measures the cipher against the machine's own yardsticks in one run and ends with one `name: value` line per
 // figure. A new figure is one function that takes the Report and adds its lines.
 
+#include "app/Main.h"
+#include "app/StatusList.h"
+#include "app/frmMain.h"
 #include "cipher/FileTransform.h"
 #include "cipher/KeyStream.h"
+#include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QString>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -63,12 +72,17 @@ std::pair<double, double> bestBytesPerSecond(qint64 bytesPerCall, const std::fun
     return {static_cast<double>(bytesPerCall) / fastestFirst, static_cast<double>(bytesPerCall) / fastestSecond};
 }
 
-QByteArray keyOfLength(int characters)
+QString keyTextOfLength(int characters)
 {
     QString key;
     for (int c = 0; c < characters; ++c)
         key.append(QChar(static_cast<char16_t>(0x41 + (c * 7) % 0x3000)));
-    return keyBytes(key);
+    return key;
+}
+
+QByteArray keyOfLength(int characters)
+{
+    return keyBytes(keyTextOfLength(characters));
 }
 
 // The XOR kernel in place against memcpy from the same buffer, for short and long keys, aligned and not.
@@ -198,13 +212,91 @@ void measureTransform(Report& report)
     report.add("transform_peak_rss_mib", peak);
 }
 
+// One click of the encrypt button over `files`, in a window that nobody sees; false unless every file was written.
+bool runInWindow(frmMain& form, const QStringList& files, const QString& key)
+{
+    form.cmbFilesEnc->addItems(files);
+    form.cmdEncrypt->setEnabled(true);
+    form.txtKeyEnc->setText(key);
+    form.cmdEncrypt->click();
+    if (!Platform::MessageBox::takeShown().isEmpty() || form.lvw->rowCount() != files.size())
+        return false;
+    for (int row = 0; row < files.size(); ++row)
+        if (form.lvw->subItem(form.lvw->row(row), StatusList::Status) != u"Encrypted"_s)
+            return false;
+    return true;
+}
+
+// A run in the window, its checkpoints, bars and yields included, against the core transform of the same 1 GiB
+// file; then the cost per file of a run over small files that stop at every byte.
+void measureWindowRuns(Report& report)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "zafrel_bench";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    SetUpApplication();
+    Platform::MessageBox::setRecording(true);
+    frmMain form;
+    form.show();
+    QCoreApplication::processEvents();
+
+    constexpr qint64 Size = qint64(1) << 30;
+    // A folder of its own: another bench on the machine may be using the shared names.
+    const QTemporaryDir folder;
+    const QString input = folder.filePath(u"input"_s);
+    const QString output = outputPath(input, true);
+    if (!writeSampleFile(QFile::encodeName(input), Size)) {
+        std::printf("could not write %s\n", qPrintable(input));
+        return;
+    }
+    const QString key = keyTextOfLength(17);
+    double coreSeconds = 1e9;
+    double windowSeconds = 1e9;
+    bool ok = true;
+    for (int pass = 0; ok && pass < 3; ++pass) {
+        coreSeconds = std::min(
+            coreSeconds,
+            secondsOf([&] { ok = transformFile(input, output, keyBytes(key)).outcome == TransformOutcome::Written; }));
+        QFile::remove(output);
+        windowSeconds = std::min(windowSeconds, secondsOf([&] { ok = ok && runInWindow(form, {input}, key); }));
+        QFile::remove(output);
+    }
+    QFile::remove(input);
+    if (!ok) {
+        std::printf("the 1 GiB run in the window or the core transform failed\n");
+        return;
+    }
+    std::printf("1 GiB file: run in the window %.2f s (%.2f GB/s), core transform %.2f s (%.2f GB/s)\n", windowSeconds,
+                Size / windowSeconds / 1e9, coreSeconds, Size / coreSeconds / 1e9);
+    report.add("gui_run_vs_transform", windowSeconds / coreSeconds);
+
+    constexpr int FileCount = 200;
+    QStringList files;
+    for (int f = 0; f < FileCount; ++f) {
+        files.append(folder.filePath(u"small%1"_s.arg(f)));
+        QFile file(files.last());
+        ok = ok && file.open(QIODevice::WriteOnly) && file.write(QByteArray(1500, static_cast<char>(f))) == 1500;
+    }
+    double smallSeconds = 1e9;
+    for (int pass = 0; ok && pass < 3; ++pass)
+        smallSeconds = std::min(smallSeconds, secondsOf([&] { ok = runInWindow(form, files, key); }));
+    if (!ok) {
+        std::printf("the run over small files failed\n");
+        return;
+    }
+    std::printf("%d files of 1500 bytes (a checkpoint at every byte): %.2f s in the window\n", FileCount, smallSeconds);
+    report.add("ms_per_checkpointed_small_file", smallSeconds * 1000 / FileCount);
+}
+
 } // namespace
 
 int main()
 {
     Report report;
-    // The transform goes first, while the process is small, so its peak memory is its own.
-    const std::vector<std::function<void(Report&)>> measurements = {measureTransform, measureKernel};
+    // The transform goes first, while the process is small, so its peak memory is its own; the window comes last.
+    const std::vector<std::function<void(Report&)>> measurements = {measureTransform, measureKernel, measureWindowRuns};
     for (const auto& measure : measurements)
         measure(report);
     report.printFigures();
