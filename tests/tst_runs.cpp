@@ -124,19 +124,16 @@ private Q_SLOTS:
     void failingFileKeepsItsStatus();
     void startRefusals_data();
     void startRefusals();
-    void clickAfterCompletedRun();
     void cancel_data();
     void cancel();
     void cancelFromOtherMode_data();
     void cancelFromOtherMode();
-    void startWhileCancelledRunWindsDown();
     void missingQueuedFile_data();
     void missingQueuedFile();
     void keyEditedDuringRun();
     void progressBase_data();
     void progressBase();
     void overallBarCappedWhenFileGrows();
-    void clearDuringRun();
     // Closing asks the application to quit, which no later test could survive: keep it last.
     void closeDuringRun();
 
@@ -310,7 +307,9 @@ void tst_Runs::runOverFiles()
 {
     QFETCH(bool, encrypt);
     const Panel p = panel(encrypt);
+    const Panel o = other(p);
     const QString key = u"Kλ€y 7"_s;
+    CHECKED(enqueue(o, {makeFile(o.inputName(u"other"_s), pattern(1200, 9))}));
     // One file that yields at every byte, one that never yields, one with a larger step.
     const QStringList files {makeFile(p.inputName(u"a.txt"_s), pattern(1500, 1)),
                              makeFile(p.inputName(u"b"_s), pattern(700, 2)),
@@ -319,19 +318,23 @@ void tst_Runs::runOverFiles()
     typeText(p.key, key);
     QCOMPARE(p.key->text(), key);
 
-    // How the panel looks inside the run's first yield.
+    // How the panel looks inside the run's first yield; there the other mode's queue is cleared.
     QString label, desc;
-    bool busyIcon = false, addEnabled = true, clearEnabled = true, otherClearEnabled = false, captionsFit = false;
+    bool busyIcon = false, addEnabled = true, clearEnabled = true, captionsFit = false;
     Flag running = False;
+    qint64 totalAfterOtherClear = -1;
     onYield([&] {
         label = p.label->text();
         desc = p.desc->text();
         busyIcon = shows(p.run, Resources::BusyIcon);
         addEnabled = p.add->isEnabled();
         clearEnabled = p.clear->isEnabled();
-        otherClearEnabled = other(p).clear->isEnabled();
         running = m_form->blnRunning;
         captionsFit = p.label->width() >= p.label->sizeHint().width() && p.desc->width() >= p.desc->sizeHint().width();
+        QTest::mouseClick(o.option, Qt::LeftButton);
+        QTest::mouseClick(o.clear, Qt::LeftButton);
+        totalAfterOtherClear = m_form->lngTotalBytes;
+        QTest::mouseClick(p.option, Qt::LeftButton);
         return true;
     });
     QTest::mouseClick(p.run, Qt::LeftButton);
@@ -341,9 +344,11 @@ void tst_Runs::runOverFiles()
     QVERIFY(busyIcon);
     QVERIFY(!addEnabled);
     QVERIFY(!clearEnabled);
-    QVERIFY(otherClearEnabled);
     QCOMPARE(running, True);
     QVERIFY(captionsFit);
+    // Clearing the other queue works, and leaves the running totals alone.
+    QCOMPARE(o.queue->count(), 0);
+    QCOMPARE(totalAfterOtherClear, 1500 + 700 + 5000);
 
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
     const StatusList* lvw = m_form->lvw;
@@ -363,7 +368,16 @@ void tst_Runs::runOverFiles()
     QVERIFY(!m_form->proglvw->isVisible());
     QCOMPARE(m_form->intProgressBase, 100);
     CHECKED(verifyInputsUnchanged());
-    CHECKED(verifyFolderHolds(files + QStringList {p.outputOf(files[0]), p.outputOf(files[1]), p.outputOf(files[2])}));
+    QStringList expected = m_inputs.keys();
+    for (const QString& file : files)
+        expected.append(p.outputOf(file));
+    CHECKED(verifyFolderHolds(expected));
+
+    // A click after the completed run finds the queue empty: the rows go and the run button is disabled.
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    QCOMPARE(lvw->rowCount(), 0);
+    QVERIFY(!p.run->isEnabled());
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
 }
 
 void tst_Runs::failingFileKeepsItsStatus()
@@ -444,21 +458,6 @@ void tst_Runs::startRefusals()
     CHECKED(verifyInputsUnchanged());
 }
 
-void tst_Runs::clickAfterCompletedRun()
-{
-    const Panel p = panel(false);
-    CHECKED(enqueue(p, {makeFile(u"x.enc"_s, pattern(50, 1))}));
-    p.key->setText(u"k"_s);
-    QTest::mouseClick(p.run, Qt::LeftButton);
-    QCOMPARE(m_form->lvw->rowCount(), 1);
-    QVERIFY(p.run->isEnabled());
-
-    QTest::mouseClick(p.run, Qt::LeftButton);
-    QCOMPARE(m_form->lvw->rowCount(), 0);
-    QVERIFY(!p.run->isEnabled());
-    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
-}
-
 void tst_Runs::cancel_data()
 {
     QTest::addColumn<bool>("encrypt");
@@ -533,13 +532,18 @@ void tst_Runs::cancel()
 void tst_Runs::cancelFromOtherMode_data()
 {
     QTest::addColumn<bool>("encrypt");
-    QTest::newRow("encryption run, decrypt button") << true;
-    QTest::newRow("decryption run, encrypt button") << false;
+    QTest::addColumn<bool>("startAgainInYield");
+    QTest::newRow("encryption run, decrypt button") << true << false;
+    QTest::newRow("decryption run, encrypt button") << false << false;
+    // The cancelled run has not yet returned when its own button starts a new one.
+    QTest::newRow("encryption run, decrypt button, encrypt again") << true << true;
+    QTest::newRow("decryption run, encrypt button, decrypt again") << false << true;
 }
 
 void tst_Runs::cancelFromOtherMode()
 {
     QFETCH(bool, encrypt);
+    QFETCH(bool, startAgainInYield);
     const Panel running = panel(encrypt);
     const Panel clicked = other(running);
     CHECKED(enqueue(clicked, {makeFile(clicked.inputName(u"waiting"_s), pattern(1200, 9))}));
@@ -552,66 +556,43 @@ void tst_Runs::cancelFromOtherMode()
     onYield([&] {
         QTest::mouseClick(clicked.option, Qt::LeftButton);
         QTest::mouseClick(clicked.run, Qt::LeftButton);
+        if (startAgainInYield) {
+            QTest::mouseClick(running.option, Qt::LeftButton);
+            QTest::mouseClick(running.run, Qt::LeftButton);
+        }
         return true;
     });
     QTest::mouseClick(running.run, Qt::LeftButton);
 
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
     QCOMPARE(clicked.queue->count(), 0);
     CHECKED(verifyIdle(clicked, false));
-    // The running panel is left as it was: busy look, Add and Clear disabled, its queue kept.
-    QVERIFY(shows(running.run, Resources::BusyIcon));
-    QVERIFY(running.run->isEnabled());
-    QCOMPARE(running.label->text(), BusyLabel);
-    QCOMPARE(running.desc->text(), BusyDesc);
-    QVERIFY(!running.add->isEnabled());
-    QVERIFY(!running.clear->isEnabled());
-    QCOMPARE(running.queue->count(), 2);
-    QCOMPARE(m_form->blnRunning, False);
-    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
-    CHECKED(verifyFolderHolds(m_inputs.keys()));
-
-    // A new click of the kept panel starts over its queue and brings the panel back to rest.
-    QTest::mouseClick(running.option, Qt::LeftButton);
-    QTest::mouseClick(running.run, Qt::LeftButton);
-    QCOMPARE(m_form->lvw->rowCount(), 2);
-    CHECKED(verifyIdle(running, true));
-    CHECKED(verifyOutput(running, files[0], u"key"_s));
-    CHECKED(verifyOutput(running, files[1], u"key"_s));
-    CHECKED(verifyInputsUnchanged());
-}
-
-void tst_Runs::startWhileCancelledRunWindsDown()
-{
-    const Panel enc = panel(true);
-    const Panel dec = panel(false);
-    CHECKED(enqueue(dec, {makeFile(u"waiting.enc"_s, pattern(1200, 9))}));
-    dec.key->setText(u"other"_s);
-    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
-    CHECKED(enqueue(enc, files));
-    enc.key->setText(u"key"_s);
-
-    // Both clicks land in one yield: the encryption run is cancelled from the decrypt panel, then started again
-    // while the cancelled run has not yet returned.
-    onYield([&] {
-        QTest::mouseClick(dec.option, Qt::LeftButton);
-        QTest::mouseClick(dec.run, Qt::LeftButton);
-        QTest::mouseClick(enc.option, Qt::LeftButton);
-        QTest::mouseClick(enc.run, Qt::LeftButton);
-        return true;
-    });
-    QTest::mouseClick(enc.run, Qt::LeftButton);
-
-    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
-    const StatusList* lvw = m_form->lvw;
-    QCOMPARE(lvw->rowCount(), 2);
-    for (int r = 0; r < 2; ++r) {
-        QCOMPARE(lvw->subItem(lvw->row(r), StatusList::Path), files.at(r));
-        QCOMPARE(lvw->subItem(lvw->row(r), StatusList::Status), enc.success);
-        CHECKED(verifyOutput(enc, files.at(r), u"key"_s));
+    if (!startAgainInYield) {
+        QCOMPARE(m_form->lvw->rowCount(), 0);
+        // The running panel is left as it was: busy look, Add and Clear disabled, its queue kept.
+        QVERIFY(shows(running.run, Resources::BusyIcon));
+        QVERIFY(running.run->isEnabled());
+        QCOMPARE(running.label->text(), BusyLabel);
+        QCOMPARE(running.desc->text(), BusyDesc);
+        QVERIFY(!running.add->isEnabled());
+        QVERIFY(!running.clear->isEnabled());
+        QCOMPARE(running.queue->count(), 2);
+        QCOMPARE(m_form->blnRunning, False);
+        CHECKED(verifyFolderHolds(m_inputs.keys()));
+        // A new click of the kept panel starts over its queue and brings the panel back to rest.
+        QTest::mouseClick(running.option, Qt::LeftButton);
+        QTest::mouseClick(running.run, Qt::LeftButton);
     }
-    CHECKED(verifyIdle(enc, true));
-    QCOMPARE(enc.queue->count(), 0);
+    // One run over the kept queue, whole and alone: no row of the cancelled run, nothing written twice.
+    QCOMPARE(m_form->lvw->rowCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Path), files.at(r));
+        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Status), running.success);
+        CHECKED(verifyOutput(running, files.at(r), u"key"_s));
+    }
+    CHECKED(verifyIdle(running, true));
+    QCOMPARE(running.queue->count(), 0);
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
     CHECKED(verifyInputsUnchanged());
 }
 
@@ -729,37 +710,6 @@ void tst_Runs::overallBarCappedWhenFileGrows()
     QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), p.success);
     CHECKED(verifyOutput(p, files[1], u"key"_s));
     CHECKED(verifyInputsUnchanged());
-}
-
-void tst_Runs::clearDuringRun()
-{
-    const Panel enc = panel(true);
-    const Panel dec = panel(false);
-    CHECKED(enqueue(dec, {makeFile(u"waiting.enc"_s, pattern(1200, 9))}));
-    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
-    CHECKED(enqueue(enc, files));
-    enc.key->setText(u"key"_s);
-
-    qint64 totalAfterClear = -1;
-    bool ownClearEnabled = true;
-    onYield([&] {
-        ownClearEnabled = enc.clear->isEnabled();
-        QTest::mouseClick(dec.option, Qt::LeftButton);
-        QTest::mouseClick(dec.clear, Qt::LeftButton);
-        totalAfterClear = m_form->lngTotalBytes;
-        QTest::mouseClick(enc.option, Qt::LeftButton);
-        return true;
-    });
-    QTest::mouseClick(enc.run, Qt::LeftButton);
-
-    QVERIFY(!ownClearEnabled);
-    QCOMPARE(dec.queue->count(), 0);
-    QCOMPARE(totalAfterClear, 6000);
-    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
-    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), enc.success);
-    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), enc.success);
-    CHECKED(verifyOutput(enc, files[0], u"key"_s));
-    CHECKED(verifyOutput(enc, files[1], u"key"_s));
 }
 
 void tst_Runs::closeDuringRun()
