@@ -2,6 +2,7 @@
 
 #include "app/LinkLabel.h"
 #include "app/Look.h"
+#include "app/Queue.h"
 #include "app/Resources.h"
 #include "app/StatusList.h"
 
@@ -161,6 +162,7 @@ frmMain::frmMain(QWidget* parent)
     buildDecryptPanel();
     buildStatusArea();
     connectHandlers();
+    installQueueDrops(*this);
     Form_Load();
 }
 

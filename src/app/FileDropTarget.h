@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class QMimeData;
+class QWidget;
+
+// Lets the user drop files from a file manager onto a panel. Only local files count: folders and remote
+// addresses are left out, and a drag that carries no local file is refused. While the gate widget (the panel's
+// Add button) is disabled every drop is refused.
+class FileDropTarget : public QObject
+{
+public:
+    using Receiver = std::function<void(const QStringList& paths)>;
+
+    // Watches the panel and the text fields inside it; the panel owns the target.
+    FileDropTarget(QWidget* panel, QWidget* gate, Receiver receiver);
+
+    // The full paths of the local files a drag carries, in its order.
+    static QStringList localFiles(const QMimeData* data);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_panel;
+    QWidget* m_gate;
+    Receiver m_receiver;
+    bool m_dragCarriesFiles = false;
+};

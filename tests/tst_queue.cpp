@@ -1,0 +1,707 @@
+#include "app/KeyGenerator.h"
+#include "app/Main.h"
+#include "app/StatusList.h"
+#include "app/frmMain.h"
+#include "platform/FileDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+using Platform::FileDialog;
+
+namespace {
+
+enum Mode
+{
+    Encrypt,
+    Decrypt
+};
+
+struct ModeNames
+{
+    const char* panel;
+    const char* queue;
+    const char* add;
+    const char* clear;
+    const char* run;
+    QString title;
+    QString filterDescription;
+    QString filterPattern;
+};
+
+const ModeNames& names(int mode)
+{
+    static const ModeNames encrypt {"fraEncrypt", "cmbFilesEnc",        "cmdAddEnc",          "CmdClearEnc",
+                                    "cmdEncrypt", u"File to encrypt"_s, u"All Files (*.*)"_s, u"*.*"_s};
+    static const ModeNames decrypt {"fraDecrypt",
+                                    "cmbFilesDec",
+                                    "CmdAddDec",
+                                    "CmdClearDec",
+                                    "cmdDecrypt",
+                                    u"File to Decrypt"_s,
+                                    u"Encrypted Files (*.enc)"_s,
+                                    u"*.enc"_s};
+    return mode == Encrypt ? encrypt : decrypt;
+}
+
+QStringList entries(const QComboBox* queue)
+{
+    QStringList list;
+    for (int i = 0; i < queue->count(); ++i)
+        list.append(queue->itemText(i));
+    return list;
+}
+
+bool touch(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+// The letters and digits of a batch of keys, counted.
+struct KeyCensus
+{
+    qint64 characters = 0;
+    qint64 letters = 0;
+    QHash<QChar, qint64> perCharacter;
+
+    explicit KeyCensus(const QStringList& keys)
+    {
+        for (const QString& key : keys) {
+            for (const QChar c : key) {
+                if (c == u'-')
+                    continue;
+                ++characters;
+                letters += c.isLetter();
+                ++perCharacter[c];
+            }
+        }
+    }
+
+    double letterShare() const { return double(letters) / double(characters); }
+
+    // 0.40 +- 0.005 over 160 000 characters is about four standard deviations either way: a right generator
+    // passes with near certainty, one that draws letters at 39 or 41 in 100 fails with near certainty.
+    bool lawHolds() const
+    {
+        if (characters < 160000 || qAbs(letterShare() - 0.40) > 0.005)
+            return false;
+        for (char c = 'A'; c <= 'Z'; ++c)
+            if (!perCharacter.value(QChar::fromLatin1(c)))
+                return false;
+        for (char c = '0'; c <= '9'; ++c)
+            if (!perCharacter.value(QChar::fromLatin1(c)))
+                return false;
+        return true;
+    }
+};
+
+// Answers draws from a fixed list, to watch which draws the key generator throws away.
+struct ScriptedSource
+{
+    QList<quint32> draws;
+    int used = 0;
+    quint32 generate() { return draws.at(used++); }
+};
+
+} // namespace
+
+class tst_Queue : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void addRequestsEachModesDialog_data();
+    void addRequestsEachModesDialog();
+    void addQueuesChosenFiles_data();
+    void addQueuesChosenFiles();
+    void wholeLongSelectionIsQueued_data();
+    void wholeLongSelectionIsQueued();
+    void typedTextIsNoEntry();
+    void clearEmptiesOnlyTheQueue_data();
+    void clearEmptiesOnlyTheQueue();
+    void nextAddOpensInFolderOfLastChoice_data();
+    void nextAddOpensInFolderOfLastChoice();
+    void realDialogQueuesTypedPath_data();
+    void realDialogQueuesTypedPath();
+    void realDialogQueuesWholeSelection();
+
+    void droppedFilesJoinTheQueue_data();
+    void droppedFilesJoinTheQueue();
+    void dropIsRefused_data();
+    void dropIsRefused();
+    void textDraggedIntoKeyStaysText();
+
+    void autoKeysFollowTheLaw();
+    void lawCheckCatchesWrongGenerators_data();
+    void lawCheckCatchesWrongGenerators();
+    void autoReplacesOnlyTheEncryptKey();
+    void clicksInOneMillisecondGiveDifferentKeys();
+    void drawsInIncompleteBlockAreRedrawn_data();
+    void drawsInIncompleteBlockAreRedrawn();
+
+private:
+    template<typename W = QWidget> W* control(const char* name) const
+    {
+        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QComboBox* queue(int mode) const { return control<QComboBox>(names(mode).queue); }
+    void showMode(int mode);
+    void clickAdd(int mode) { QTest::mouseClick(control(names(mode).add), Qt::LeftButton); }
+    bool sendDrag(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction);
+    QStringList autoKeys(int count);
+    void whenFileDialogOpens(const std::function<void(QFileDialog*)>& act);
+
+    std::unique_ptr<frmMain> m_form;
+    QTemporaryDir m_dir;
+    QString m_startFolder;
+};
+
+void tst_Queue::initTestCase()
+{
+    SetUpApplication();
+    QVERIFY(m_dir.isValid());
+    m_startFolder = QDir::currentPath();
+}
+
+void tst_Queue::init()
+{
+    FileDialog::setAnswering(true);
+    QVERIFY(QDir::setCurrent(m_startFolder));
+    m_form = std::make_unique<frmMain>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void tst_Queue::cleanup()
+{
+    m_form.reset();
+    FileDialog::setAnswering(false);
+    QDir::setCurrent(m_startFolder);
+}
+
+void tst_Queue::showMode(int mode)
+{
+    QTest::mouseClick(control(mode == Encrypt ? "optEnc" : "optDec"), Qt::LeftButton);
+    QVERIFY(control(names(mode).panel)->isVisible());
+}
+
+void tst_Queue::addRequestsEachModesDialog_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("encrypt") << int(Encrypt);
+    QTest::newRow("decrypt") << int(Decrypt);
+}
+
+void tst_Queue::addRequestsEachModesDialog()
+{
+    QFETCH(int, mode);
+    showMode(mode);
+    clickAdd(mode);
+    const QList<Platform::OpenFileRequest> requests = FileDialog::takeRequests();
+    QCOMPARE(requests.size(), 1);
+    const Platform::OpenFileRequest& r = requests.first();
+    QCOMPARE(r.owner, m_form.get());
+    QCOMPARE(r.title, names(mode).title);
+    QCOMPARE(r.filterDescription, names(mode).filterDescription);
+    QCOMPARE(r.filterPattern, names(mode).filterPattern);
+    QCOMPARE(r.initialFolder, QDir::currentPath());
+    QVERIFY(r.multipleSelection);
+    QVERIFY(r.existingFilesOnly);
+}
+
+void tst_Queue::addQueuesChosenFiles_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QList<QStringList>>("answers"); // one per click on Add; empty = cancelled
+    QTest::addColumn<QStringList>("expected");
+
+    const QString a = u"/data/in/a.txt"_s, b = u"/data/in/b b.txt"_s, c = u"/data/in/c.enc"_s;
+    for (int mode : {Encrypt, Decrypt}) {
+        const char* name = mode == Encrypt ? "encrypt" : "decrypt";
+        QTest::addRow("%s one file", name) << mode << QList<QStringList> {{a}} << QStringList {a};
+        QTest::addRow("%s three files in one folder", name)
+            << mode << QList<QStringList> {{a, b, c}} << QStringList {a, b, c};
+        QTest::addRow("%s same file twice", name) << mode << QList<QStringList> {{c}, {c}} << QStringList {c, c};
+        QTest::addRow("%s cancelled", name) << mode << QList<QStringList> {{}} << QStringList {};
+        QTest::addRow("%s cancel keeps earlier", name) << mode << QList<QStringList> {{a, b}, {}} << QStringList {a, b};
+    }
+}
+
+void tst_Queue::addQueuesChosenFiles()
+{
+    QFETCH(int, mode);
+    QFETCH(QList<QStringList>, answers);
+    QFETCH(QStringList, expected);
+    showMode(mode);
+    const int other = mode == Encrypt ? Decrypt : Encrypt;
+
+    QString shown;
+    for (const QStringList& answer : answers) {
+        FileDialog::setNextFileNames(answer);
+        clickAdd(mode);
+        if (!answer.isEmpty())
+            shown = answer.last();
+    }
+    QCOMPARE(entries(queue(mode)), expected);
+    QCOMPARE(queue(mode)->currentText(), shown);
+    // Every Add enables the run button, a cancelled one too; the other mode is left alone.
+    QVERIFY(control(names(mode).run)->isEnabled());
+    QVERIFY(!control(names(other).run)->isEnabled());
+    QCOMPARE(queue(other)->count(), 0);
+}
+
+void tst_Queue::wholeLongSelectionIsQueued_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("decrypt") << int(Decrypt);
+    QTest::newRow("encrypt") << int(Encrypt);
+}
+
+void tst_Queue::wholeLongSelectionIsQueued()
+{
+    QFETCH(int, mode);
+    showMode(mode);
+    QStringList chosen;
+    for (int i = 0; i < 400; ++i)
+        chosen.append(u"/archive/"_s + QString(180, u'n') + QString::number(i) + u".enc"_s);
+    FileDialog::setNextFileNames(chosen);
+    clickAdd(mode);
+    QCOMPARE(entries(queue(mode)), chosen);
+    QCOMPARE(queue(mode)->currentText(), chosen.last());
+}
+
+void tst_Queue::typedTextIsNoEntry()
+{
+    QComboBox* files = queue(Encrypt);
+    FileDialog::setNextFileNames({u"/data/a.txt"_s});
+    clickAdd(Encrypt);
+    QTest::keyClick(files->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(files->lineEdit(), u"/etc/typed"_s);
+    QTest::keyClick(files->lineEdit(), Qt::Key_Return);
+    QCOMPARE(files->currentText(), u"/etc/typed"_s);
+    FileDialog::setNextFileNames({u"/data/b.txt"_s});
+    clickAdd(Encrypt);
+    QCOMPARE(entries(files), (QStringList {u"/data/a.txt"_s, u"/data/b.txt"_s}));
+    QCOMPARE(files->currentText(), u"/data/b.txt"_s);
+}
+
+void tst_Queue::clearEmptiesOnlyTheQueue_data()
+{
+    addRequestsEachModesDialog_data();
+}
+
+void tst_Queue::clearEmptiesOnlyTheQueue()
+{
+    QFETCH(int, mode);
+    const int other = mode == Encrypt ? Decrypt : Encrypt;
+    showMode(other);
+    FileDialog::setNextFileNames({u"/data/other.enc"_s});
+    clickAdd(other);
+    showMode(mode);
+    FileDialog::setNextFileNames({u"/data/a.enc"_s, u"/data/b.enc"_s});
+    clickAdd(mode);
+    auto* key = control<QLineEdit>(mode == Encrypt ? "txtKeyEnc" : "txtKeyDec");
+    QTest::keyClicks(key, u"secret"_s);
+    m_form->lvw->addRow(QIcon());
+    m_form->lngTotalBytes = 5000;
+    m_form->lngFileBytes = 1200;
+
+    QTest::mouseClick(control(names(mode).clear), Qt::LeftButton);
+    QCOMPARE(queue(mode)->count(), 0);
+    QCOMPARE(queue(mode)->currentText(), QString());
+    QCOMPARE(m_form->lngTotalBytes, 0);
+    QCOMPARE(m_form->lngFileBytes, 0);
+    QVERIFY(control(names(mode).run)->isEnabled());
+    QCOMPARE(key->text(), u"secret"_s);
+    QCOMPARE(m_form->lvw->rowCount(), 1);
+    QCOMPARE(entries(queue(other)), QStringList {u"/data/other.enc"_s});
+}
+
+void tst_Queue::nextAddOpensInFolderOfLastChoice_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("encrypt, then encrypt") << int(Encrypt) << int(Encrypt);
+    QTest::newRow("encrypt, then decrypt") << int(Encrypt) << int(Decrypt);
+    QTest::newRow("decrypt, then encrypt") << int(Decrypt) << int(Encrypt);
+}
+
+void tst_Queue::nextAddOpensInFolderOfLastChoice()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const QString folder = m_dir.filePath(u"chosen"_s);
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(touch(folder + u"/one.enc"_s));
+    QVERIFY(touch(folder + u"/two.enc"_s));
+
+    showMode(first);
+    FileDialog::setNextFileNames({folder + u"/one.enc"_s, folder + u"/two.enc"_s});
+    clickAdd(first);
+    // A cancelled Add in between moves nothing.
+    clickAdd(first);
+    showMode(second);
+    clickAdd(second);
+
+    const QList<Platform::OpenFileRequest> requests = FileDialog::takeRequests();
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(requests[0].initialFolder, m_startFolder);
+    QCOMPARE(QFileInfo(requests[1].initialFolder).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+    QCOMPARE(QFileInfo(requests[2].initialFolder).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+}
+
+// Runs act on the open-file dialog once it shows, typed into like a user would; rejects it if it never closes.
+void tst_Queue::whenFileDialogOpens(const std::function<void(QFileDialog*)>& act)
+{
+    auto* poll = new QTimer(this);
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    poll->setInterval(20);
+    connect(poll, &QTimer::timeout, this, [=] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (waited->elapsed() > 10000) {
+                poll->stop();
+                poll->deleteLater();
+                delete waited;
+            }
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        delete waited;
+        // A dialog left open (an answer it refused) would block the test for ever.
+        QTimer::singleShot(10000, dialog, [] {
+            while (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        act(dialog);
+    });
+    poll->start();
+}
+
+void tst_Queue::realDialogQueuesTypedPath_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("encrypt") << int(Encrypt) << u"plain report.txt"_s;
+    QTest::newRow("decrypt") << int(Decrypt) << u"sealed.enc"_s;
+}
+
+void tst_Queue::realDialogQueuesTypedPath()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, fileName);
+    FileDialog::setAnswering(false);
+    const QString path = m_dir.filePath(fileName);
+    QVERIFY(touch(path));
+    showMode(mode);
+
+    QString title, folder;
+    QStringList filters;
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    whenFileDialogOpens([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        folder = dialog->directory().absolutePath();
+        filters = dialog->nameFilters();
+        fileMode = dialog->fileMode();
+        auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+        QVERIFY(name);
+        // Typed as a user types: into the focused field of the active dialog.
+        QApplication::setActiveWindow(dialog);
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
+        QTest::keyClicks(name, path);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    clickAdd(mode);
+
+    QCOMPARE(title, names(mode).title);
+    QCOMPARE(folder, QDir::cleanPath(m_startFolder));
+    QCOMPARE(filters.size(), 1);
+    QVERIFY(filters.first().startsWith(names(mode).filterDescription));
+    QCOMPARE(fileMode, QFileDialog::ExistingFiles);
+    QCOMPARE(entries(queue(mode)), QStringList {path});
+    QCOMPARE(queue(mode)->currentText(), path);
+    QVERIFY(control(names(mode).run)->isEnabled());
+}
+
+void tst_Queue::realDialogQueuesWholeSelection()
+{
+    FileDialog::setAnswering(false);
+    const QString folder = m_dir.filePath(u"many"_s);
+    QVERIFY(QDir().mkpath(folder));
+    QStringList expected;
+    for (int i = 0; i < 400; ++i) {
+        const QString path = folder + u'/' + QString(120, u'e') + u'-' + QString::number(1000 + i) + u".enc"_s;
+        QVERIFY(touch(path));
+        expected.append(path);
+    }
+    QVERIFY(QDir::setCurrent(folder));
+    showMode(Decrypt);
+
+    int listed = 0;
+    whenFileDialogOpens([&](QFileDialog* dialog) {
+        auto* view = dialog->findChild<QListView*>(u"listView"_s);
+        QVERIFY(view);
+        // The folder is read in the background; choose once every file is listed.
+        QTRY_COMPARE_WITH_TIMEOUT(view->model()->rowCount(view->rootIndex()), 400, 10000);
+        listed = view->model()->rowCount(view->rootIndex());
+        QApplication::setActiveWindow(dialog);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        auto* buttons = dialog->findChild<QDialogButtonBox*>(u"buttonBox"_s);
+        QVERIFY(buttons);
+        QTest::mouseClick(buttons->button(QDialogButtonBox::Open), Qt::LeftButton);
+    });
+    QTest::mouseClick(control("CmdAddDec"), Qt::LeftButton);
+
+    QCOMPARE(listed, 400);
+    QStringList queued = entries(queue(Decrypt));
+    queued.sort();
+    QCOMPARE(queued, expected);
+}
+
+bool tst_Queue::sendDrag(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    // Taking a move would let the file manager delete what was dropped.
+    return move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+void tst_Queue::droppedFilesJoinTheQueue_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("encrypt panel") << int(Encrypt) << u"fraEncrypt"_s;
+    QTest::newRow("decrypt panel") << int(Decrypt) << u"fraDecrypt"_s;
+    QTest::newRow("encrypt queue field") << int(Encrypt) << u"cmbFilesEnc"_s;
+    QTest::newRow("decrypt key field") << int(Decrypt) << u"txtKeyDec"_s;
+}
+
+void tst_Queue::droppedFilesJoinTheQueue()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, target);
+    showMode(mode);
+    const QString folder = m_dir.filePath(u"dropped"_s);
+    QVERIFY(QDir().mkpath(folder + u"/sub"_s));
+    const QString first = folder + u"/z first.bin"_s, second = folder + u"/a second.enc"_s;
+    QVERIFY(touch(first));
+    QVERIFY(touch(second));
+    FileDialog::setNextFileNames({u"/data/earlier.enc"_s});
+    clickAdd(mode);
+    control(names(mode).run)->setEnabled(false);
+
+    QWidget* widget = m_form->findChild<QWidget*>(target);
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        widget = combo->lineEdit();
+    QVERIFY(sendDrag(widget,
+                     {QUrl::fromLocalFile(first), QUrl::fromLocalFile(folder + u"/sub"_s),
+                      QUrl(u"https://example.org/remote.enc"_s), QUrl::fromLocalFile(second)}));
+
+    QCOMPARE(entries(queue(mode)), (QStringList {u"/data/earlier.enc"_s, first, second}));
+    QCOMPARE(queue(mode)->currentText(), second);
+    QVERIFY(control(names(mode).run)->isEnabled());
+    QCOMPARE(control<QLineEdit>("txtKeyDec")->text(), QString());
+    clickAdd(mode);
+    QCOMPARE(QFileInfo(FileDialog::takeRequests().last().initialFolder).canonicalFilePath(),
+             QFileInfo(folder).canonicalFilePath());
+}
+
+void tst_Queue::dropIsRefused_data()
+{
+    QTest::addColumn<bool>("addEnabled");
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<int>("actions");
+    const QString file = m_dir.filePath(u"refused.enc"_s);
+    QVERIFY(touch(file));
+    const int copyOrMove = Qt::CopyAction | Qt::MoveAction;
+    QTest::newRow("Add disabled") << false << QList<QUrl> {QUrl::fromLocalFile(file)} << copyOrMove;
+    QTest::newRow("folder only") << true << QList<QUrl> {QUrl::fromLocalFile(m_dir.path())} << copyOrMove;
+    QTest::newRow("remote only") << true << QList<QUrl> {QUrl(u"ftp://example.org/x.enc"_s)} << copyOrMove;
+    QTest::newRow("missing file") << true << QList<QUrl> {QUrl::fromLocalFile(m_dir.filePath(u"gone"_s))} << copyOrMove;
+    QTest::newRow("move only") << true << QList<QUrl> {QUrl::fromLocalFile(file)} << int(Qt::MoveAction);
+}
+
+void tst_Queue::dropIsRefused()
+{
+    QFETCH(bool, addEnabled);
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(int, actions);
+    for (int mode : {Encrypt, Decrypt}) {
+        showMode(mode);
+        control(names(mode).add)->setEnabled(addEnabled);
+        for (QWidget* target : {control(names(mode).panel), static_cast<QWidget*>(queue(mode)->lineEdit())})
+            QVERIFY(!sendDrag(target, urls, Qt::DropActions(actions)));
+        QCOMPARE(queue(mode)->count(), 0);
+        QCOMPARE(queue(mode)->currentText(), QString());
+        QVERIFY(!control(names(mode).run)->isEnabled());
+    }
+}
+
+void tst_Queue::textDraggedIntoKeyStaysText()
+{
+    auto* key = control<QLineEdit>("txtKeyEnc");
+    QMimeData data;
+    data.setText(u"dragged key"_s);
+    QDragEnterEvent enter(key->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(key, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(key->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(key, &drop);
+    QCOMPARE(key->text(), u"dragged key"_s);
+    QCOMPARE(queue(Encrypt)->count(), 0);
+}
+
+QStringList tst_Queue::autoKeys(int count)
+{
+    auto* button = control<QPushButton>("cmdAutoKey");
+    auto* key = control<QLineEdit>("txtKeyEnc");
+    QStringList keys;
+    keys.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        button->click();
+        keys.append(key->text());
+    }
+    return keys;
+}
+
+void tst_Queue::autoKeysFollowTheLaw()
+{
+    const QStringList keys = autoKeys(10000);
+    static const QRegularExpression pattern(u"^[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}$"_s);
+    for (const QString& key : keys)
+        QVERIFY2(pattern.match(key).hasMatch(), qPrintable(key));
+    const KeyCensus census(keys);
+    QCOMPARE(census.characters, 160000);
+    QVERIFY2(census.lawHolds(), qPrintable(QString::number(census.letterShare())));
+    // Equally likely: no letter or digit drifts far from its share (each about 20 standard deviations inside).
+    for (auto it = census.perCharacter.cbegin(); it != census.perCharacter.cend(); ++it) {
+        const double expected = it.key().isLetter() ? 160000 * 0.4 / 26 : 160000 * 0.6 / 10;
+        QVERIFY2(qAbs(double(it.value()) - expected) < expected * 0.1, qPrintable(QString(it.key())));
+    }
+}
+
+void tst_Queue::lawCheckCatchesWrongGenerators_data()
+{
+    QTest::addColumn<int>("letterPercent");
+    QTest::addColumn<int>("letterCount");
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("right law") << 40 << 26 << true;
+    QTest::newRow("letters at 41 in 100") << 41 << 26 << false;
+    QTest::newRow("letters at 39 in 100") << 39 << 26 << false;
+    QTest::newRow("letters at 1 in 2") << 50 << 26 << false;
+    QTest::newRow("no Z") << 40 << 25 << false;
+}
+
+void tst_Queue::lawCheckCatchesWrongGenerators()
+{
+    QFETCH(int, letterPercent);
+    QFETCH(int, letterCount);
+    QFETCH(bool, holds);
+    QRandomGenerator random(20240611);
+    QStringList keys;
+    for (int k = 0; k < 10000; ++k) {
+        QString key;
+        for (int i = 0; i < 16; ++i) {
+            const bool letter = int(random.bounded(100)) < letterPercent;
+            key += letter ? QChar(u'A' + random.bounded(letterCount)) : QChar(u'0' + random.bounded(10));
+        }
+        keys.append(key);
+    }
+    QCOMPARE(KeyCensus(keys).lawHolds(), holds);
+}
+
+void tst_Queue::autoReplacesOnlyTheEncryptKey()
+{
+    auto* encryptKey = control<QLineEdit>("txtKeyEnc");
+    auto* decryptKey = control<QLineEdit>("txtKeyDec");
+    decryptKey->setText(u"decrypt key"_s);
+    QTest::keyClicks(encryptKey, u"a much longer typed key that Auto must replace"_s);
+    QTest::mouseClick(control("cmdAutoKey"), Qt::LeftButton);
+    QCOMPARE(encryptKey->text().size(), 19);
+    QVERIFY(!encryptKey->text().contains(u"replace"_s));
+    QCOMPARE(decryptKey->text(), u"decrypt key"_s);
+    // Usable in either mode's view, and from a decrypt-mode view it still writes only the encrypt key.
+    showMode(Decrypt);
+    autoKeys(50);
+    QCOMPARE(decryptKey->text(), u"decrypt key"_s);
+    QVERIFY(control("cmdAutoKey")->isEnabled());
+}
+
+void tst_Queue::clicksInOneMillisecondGiveDifferentKeys()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList keys = autoKeys(500);
+    const qint64 elapsed = clock.elapsed();
+    // Fewer milliseconds than clicks: some clicks surely shared a millisecond.
+    QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
+    QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
+}
+
+void tst_Queue::drawsInIncompleteBlockAreRedrawn_data()
+{
+    QTest::addColumn<quint32>("n");
+    QTest::addColumn<QList<quint32>>("draws");
+    QTest::addColumn<quint32>("expected");
+    QTest::addColumn<int>("used");
+    // 2^32 mod 100 = 96, mod 26 = 22, mod 10 = 6: draws below those are the incomplete block.
+    QTest::newRow("100, kept") << 100u << QList<quint32> {96, 1} << 96u % 100 << 1;
+    QTest::newRow("100, redrawn") << 100u << QList<quint32> {0, 95, 203} << 3u << 3;
+    QTest::newRow("100, top kept") << 100u << QList<quint32> {0xFFFFFFFFu} << 0xFFFFFFFFu % 100 << 1;
+    QTest::newRow("26, redrawn") << 26u << QList<quint32> {21, 22} << 22u << 2;
+    QTest::newRow("10, redrawn") << 10u << QList<quint32> {5, 0, 17} << 7u << 3;
+    QTest::newRow("power of two never redraws") << 16u << QList<quint32> {0} << 0u << 1;
+}
+
+void tst_Queue::drawsInIncompleteBlockAreRedrawn()
+{
+    QFETCH(quint32, n);
+    QFETCH(QList<quint32>, draws);
+    QFETCH(quint32, expected);
+    QFETCH(int, used);
+    ScriptedSource source {draws};
+    QCOMPARE(KeyGenerator::uniformBelow(source, n), expected);
+    QCOMPARE(source.used, used);
+}
+
+QTEST_MAIN(tst_Queue)
+#include "tst_queue.moc"
