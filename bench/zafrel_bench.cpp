@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -163,7 +165,9 @@ void resetPeakResident()
 void measureTransform(Report& report)
 {
     constexpr qint64 Size = qint64(1) << 30;
-    const QString folder = QDir::tempPath();
+    // A folder of its own: other benchmarks may run at the same time on a shared machine.
+    const QTemporaryDir folderOwner(QDir::tempPath() + u"/zafrel_bench-XXXXXX"_s);
+    const QString folder = folderOwner.path();
     const QString input = folder + u"/zafrel_bench_input"_s;
     const QString output = outputPath(input, true);
     const QString copy = folder + u"/zafrel_bench_copy"_s;
@@ -184,6 +188,7 @@ void measureTransform(Report& report)
         transformSeconds = std::min(
             transformSeconds,
             secondsOf([&] { ok = ok && transformFile(input, output, key).outcome == TransformOutcome::Written; }));
+        ok = ok && QFileInfo(output).size() == Size;
         peak = std::max(peak, peakResidentMiB());
         QFile::remove(output);
     }
