@@ -74,8 +74,11 @@ void clearFiles(frmMain& form, const QueueMode& mode)
 {
     mode.queue->clear();
     mode.queue->clearEditText();
-    form.lngTotalBytes = 0;
-    form.lngFileBytes = 0;
+    // A run of the other mode may be yielding: its byte totals are its own (its own mode's Clear is disabled).
+    if (!form.blnRunning) {
+        form.lngTotalBytes = 0;
+        form.lngFileBytes = 0;
+    }
 }
 
 // Dropped files are queued exactly as if chosen in the mode's Add dialog.
