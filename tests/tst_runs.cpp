@@ -134,6 +134,7 @@ private Q_SLOTS:
     void progressBase_data();
     void progressBase();
     void overallBarCappedWhenFileGrows();
+    void listFollowsFileInWork();
     // Closing asks the application to quit, which no later test could survive: keep it last.
     void closeDuringRun();
 
@@ -710,6 +711,28 @@ void tst_Runs::overallBarCappedWhenFileGrows()
     QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), p.success);
     CHECKED(verifyOutput(p, files[1], u"key"_s));
     CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::listFollowsFileInWork()
+{
+    const Panel p = panel(true);
+    QStringList files;
+    for (int f = 0; f < 14; ++f)
+        files.append(makeFile(u"f%1"_s.arg(f), pattern(1100, f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    int yields = 0;
+    int outOfSight = 0;
+    onYield([&] {
+        ++yields;
+        if (!m_form->lvw->viewport()->rect().intersects(m_form->lvw->visualRect(m_form->itmCurrent)))
+            ++outOfSight;
+        return false;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QVERIFY(yields > 0);
+    QCOMPARE(outOfSight, 0);
 }
 
 void tst_Runs::closeDuringRun()

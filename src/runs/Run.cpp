@@ -109,6 +109,8 @@ private:
             m_form.lvw->setSubItem(m_form.itmCurrent, StatusList::FileNo, QString::number(p + 1));
             m_form.lvw->setSubItem(m_form.itmCurrent, StatusList::Path, m_queue->itemText(p));
             m_form.lvw->setSubItem(m_form.itmCurrent, StatusList::Status, u"Loading..."_s);
+            // The list follows the file in work, so its row bar stays in sight.
+            m_form.lvw->scrollTo(m_form.itmCurrent);
             m_form.lvw->repaint();
             // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
             if (m_form.ProcessFile(m_queue->itemText(p), m_mode.blnEncrypt))
