@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -147,8 +146,9 @@ PanelControls buildPanel(QWidget* window, const PanelDesign& d)
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(u"frmMain"_s);
     setWindowTitle(u"Zafrel 1.0"_s);
