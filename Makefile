@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
+MAKEFLAGS  += --no-print-directory
 
 .PHONY: run test build bench format deps package clean
 

@@ -1,7 +1,6 @@
 #include "app/Main.h"
 
 #include <QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 

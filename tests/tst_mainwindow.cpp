@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void clickOnSelectedModeChangesNothing();
     void modeSwitchKeepsEachPanel();
     void accessKeysSwitchMode();
+    void closingEndsTheProgram();
 
 private:
     template<typename W = QWidget> W* control(const char* name) const
@@ -155,9 +157,9 @@ void tst_MainWindow::controlsAndGeometry()
 void tst_MainWindow::statusListColumns()
 {
     auto* lvw = control<StatusList>("lvw");
-    const QStringList keys{u"img"_s, u"fileno"_s, u"path"_s, u"status"_s};
-    const QStringList headers{QString(), u"File No."_s, u"Path"_s, u"Status"_s};
-    const QList<int> widths{29, 67, 296, 83};
+    const QStringList keys {u"img"_s, u"fileno"_s, u"path"_s, u"status"_s};
+    const QStringList headers {QString(), u"File No."_s, u"Path"_s, u"Status"_s};
+    const QList<int> widths {29, 67, 296, 83};
     QCOMPARE(lvw->model()->columnCount(), 4);
     for (int c = 0; c < 4; ++c) {
         QCOMPARE(lvw->columnKey(c), keys.at(c));
@@ -238,12 +240,27 @@ void tst_MainWindow::modeSwitchKeepsEachPanel()
 void tst_MainWindow::accessKeysSwitchMode()
 {
     m_form->show();
+    // Without a window manager (Xvfb) nothing activates a new window but the window itself.
+    m_form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     // An access key clicks its button after a short press animation.
     QTest::keyClick(m_form.get(), Qt::Key_D, Qt::AltModifier);
     QTRY_VERIFY(control("fraDecrypt")->isVisible());
     QTest::keyClick(m_form.get(), Qt::Key_E, Qt::AltModifier);
     QTRY_VERIFY(control("fraEncrypt")->isVisible());
+}
+
+void tst_MainWindow::closingEndsTheProgram()
+{
+    m_form->show();
+    QWidget other;
+    other.show();
+    QTimer::singleShot(0, m_form.get(), [this] { m_form->close(); });
+    // No question is asked: the event loop ends at once, with success, and every other window goes too.
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!other.isVisible());
+    QCOMPARE(m_form->blnCancel, True);
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -9,7 +9,7 @@ namespace Resources {
 
 enum IconId : int
 {
-    BusyIcon = 101,    // a red cross: the run button of either mode while a run is active
+    BusyIcon = 101, // a red cross: the run button of either mode while a run is active
     EncryptIcon = 102, // keys and a padlock: the encrypt run button at rest
     DecryptIcon = 103, // a key and a wand over a document: the decrypt run button at rest
 };

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/LinkLabel.h"
 #include "app/Look.h"
 #include "app/Queue.h"
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -147,8 +147,9 @@ PanelControls buildPanel(QWidget* window, const PanelDesign& d)
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(u"frmMain"_s);
     setWindowTitle(u"Zafrel 1.0"_s);

@@ -4,7 +4,9 @@
 
 #include <QPersistentModelIndex>
 #include <QWidget>
+#include <memory>
 
+class frmAbout;
 class LinkLabel;
 class StatusList;
 class QComboBox;
@@ -108,6 +110,8 @@ protected:
 
 private:
     friend class tst_ProcessFile;
+
+    std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
 
     bool ProcessFile(const QString& strPath, Flag blnEncrypt);
 

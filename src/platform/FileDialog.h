@@ -13,7 +13,7 @@ struct OpenFileRequest
     QWidget* owner = nullptr;
     QString title;
     QString filterDescription; // "All Files (*.*)"
-    QString filterPattern;     // "*.*"
+    QString filterPattern; // "*.*"
     QString initialFolder;
     bool multipleSelection = false;
     bool existingFilesOnly = false;

@@ -13,7 +13,7 @@ class MessageBox
 public:
     enum Style : int
     {
-        OkOnly = 0,       // OK button, no icon
+        OkOnly = 0, // OK button, no icon
         Exclamation = 48, // OK button, exclamation icon
     };
 

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "cipher/FileError.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <functional>
+
+// The output of a file: encrypting appends ".enc"; decrypting removes the last four characters, whatever
+// they are.
+QString outputPath(const QString& inputPath, bool encrypt);
+
+enum class TransformOutcome
+{
+    Written, // the output holds every byte and has replaced any old file of its name
+    Stopped, // the observer said stop at a checkpoint; nothing was written
+    Failed, // `error` says why; nothing was written
+    NoKey, // the key was empty; nothing was opened or written
+};
+
+struct TransformResult
+{
+    TransformOutcome outcome = TransformOutcome::Failed;
+    FileError error;
+};
+
+struct TransformObserver
+{
+    // At each checkpoint, after byte i of `length` is combined: true goes on, false stops and discards.
+    std::function<bool(qint64 i, qint64 length)> onCheckpoint;
+    // Once every byte is combined, just before the output is synced and committed (no checkpoint follows).
+    std::function<void()> onFinishing;
+};
+
+// One file streamed through the repeating-key XOR into an output that is replaced atomically: the bytes go
+// to a temporary file beside the output, which gets the input's permission bits before any byte is written
+// and is renamed over the output only once complete and synced. The input is only ever read.
+class FileTransform
+{
+public:
+    static constexpr qint64 DefaultChunkSize = 4 * 1024 * 1024;
+
+    explicit FileTransform(const QString& inputPath);
+    ~FileTransform();
+    FileTransform(const FileTransform&) = delete;
+    FileTransform& operator=(const FileTransform&) = delete;
+
+    // Opens the input read-only and takes its length. A path that names no file fails (ENOENT); nothing is
+    // created.
+    FileError open();
+    qint64 length() const { return m_length; }
+
+    // Small chunks let tests cross chunk boundaries with small files.
+    void setChunkSize(qint64 bytes) { m_chunkSize = bytes > 0 ? bytes : DefaultChunkSize; }
+
+    // Combines the whole input with `key` (the key bytes, see keyBytes()) into `outputPath`. Call open() first.
+    TransformResult writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer = {});
+
+private:
+    QString m_inputPath;
+    int m_fd = -1;
+    qint64 m_length = 0;
+    unsigned m_permissions = 0;
+    qint64 m_chunkSize = DefaultChunkSize;
+};
+
+// open() and writeTo() in one call.
+TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,
+                              const TransformObserver& observer = {},
+                              qint64 chunkSize = FileTransform::DefaultChunkSize);

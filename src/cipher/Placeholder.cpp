@@ -1,1 +1,0 @@
-// The cipher core grows here.

@@ -1,0 +1,42 @@
+#pragma once
+
+// Files on disk for the tests, and the plain reference the cipher is compared with.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTest>
+#include <sys/stat.h>
+
+// Output byte n = input byte n XOR byte n of the key's UTF-16LE form, repeated: written out plainly here, never
+// through the kernel under test.
+inline QByteArray reference(QByteArray data, const QString& key)
+{
+    for (qsizetype n = 0; n < data.size(); ++n) {
+        const char16_t unit = key.at((n / 2) % key.size()).unicode();
+        data[n] = static_cast<char>(data.at(n) ^ (n % 2 == 0 ? unit & 0xff : unit >> 8));
+    }
+    return data;
+}
+
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+// Everything in a folder, hidden files included: a temporary file left behind shows up here.
+inline QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}

@@ -1,0 +1,553 @@
+// The cipher core against a plain reference loop written here, never against the kernel it tests.
+
+#include "FileHelpers.h"
+#include "cipher/FileTransform.h"
+#include "cipher/KeyStream.h"
+#include "cipher/Progress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = static_cast<char>(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+QString randomKey(int characters)
+{
+    QString key;
+    for (int c = 0; c < characters; ++c)
+        key.append(QChar(static_cast<char16_t>(QRandomGenerator::global()->bounded(1, 0xD800))));
+    return key;
+}
+
+mode_t permissionsOf(const QString& path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Permissions of the files this process holds open in `folder`, `except` aside: a temporary output, named or
+// not (QSaveFile may write an unnamed O_TMPFILE file, seen here as "folder/#123 (deleted)").
+QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
+{
+    QList<mode_t> modes;
+    for (const QString& fd : entries(u"/proc/self/fd"_s)) {
+        const QByteArray link = "/proc/self/fd/" + fd.toLatin1();
+        char target[4096] = {};
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+        const QString path = QFile::decodeName(QByteArray(target, std::max<ssize_t>(n, 0)));
+        if (path.startsWith(folder + u'/') && path != except)
+            modes.append(permissionsOf(QString::fromLatin1(link)));
+    }
+    return modes;
+}
+
+} // namespace
+
+class tst_Cipher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keyBytesAreUtf16LittleEndian_data();
+    void keyBytesAreUtf16LittleEndian();
+    void kernelMatchesReference_data();
+    void kernelMatchesReference();
+    void checkpointSchedule_data();
+    void checkpointSchedule();
+    void overallPercent_data();
+    void overallPercent();
+    void outputNames_data();
+    void outputNames();
+
+    void transformRoundTrips_data();
+    void transformRoundTrips();
+    void characterWidthDecidesOddOffsets_data();
+    void characterWidthDecidesOddOffsets();
+    void observerSeesExactlyTheCheckpoints_data();
+    void observerSeesExactlyTheCheckpoints();
+    void stopDiscardsTheOutput_data();
+    void stopDiscardsTheOutput();
+    void emptyKeyIsRefused();
+
+    void badInputFailsWithoutCreatingIt_data();
+    void badInputFailsWithoutCreatingIt();
+    void directoryAtOutputFails();
+    void fileSizeLimitKeepsOldOutput();
+    void outputGetsInputPermissionsFromTheStart();
+    void unwritableOutputFailsForUser_data();
+    void unwritableOutputFailsForUser();
+};
+
+void tst_Cipher::keyBytesAreUtf16LittleEndian_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("ascii") << u"Ab"_s << QByteArray("A\0b\0", 4);
+    QTest::newRow("above U+00FF") << u"\u0141\u20ac"_s << QByteArray("\x41\x01\xac\x20", 4);
+    QTest::newRow("surrogate pair") << u"\U0001F600"_s << QByteArray("\x3d\xd8\x00\xde", 4);
+}
+
+void tst_Cipher::keyBytesAreUtf16LittleEndian()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(keyBytes(key), bytes);
+}
+
+void tst_Cipher::kernelMatchesReference_data()
+{
+    QTest::addColumn<int>("keyCharacters");
+    QTest::addColumn<int>("misalignment");
+    QTest::addColumn<qint64>("startOffset");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("piece");
+    // Sizes around the 64-byte vector step and past the 32 KiB block; pieces that do not divide the key.
+    for (const int characters : {1, 3, 17, 20000})
+        for (const int misalignment : {0, 1, 7})
+            for (const int size : {0, 1, 63, 65, 100003})
+                QTest::addRow("key %d, offset %d, %d bytes", characters, misalignment, size)
+                    << characters << misalignment << qint64(characters) * 2 - 1 + misalignment << size
+                    << (size > 1000 ? 4099 : 5);
+}
+
+void tst_Cipher::kernelMatchesReference()
+{
+    QFETCH(int, keyCharacters);
+    QFETCH(int, misalignment);
+    QFETCH(qint64, startOffset);
+    QFETCH(int, size);
+    QFETCH(int, piece);
+    const QString key = randomKey(keyCharacters);
+    // The reference starts at key byte 0, so prepend the bytes before the start position.
+    const QByteArray whole = randomBytes(startOffset + size);
+    QByteArray storage = QByteArray(misalignment, '\0') + whole.mid(startOffset);
+
+    KeyStream stream(keyBytes(key));
+    stream.setPosition(startOffset);
+    for (int done = 0; done < size; done += piece)
+        stream.apply(storage.data() + misalignment + done, std::min(piece, size - done));
+
+    QCOMPARE(storage.mid(misalignment), reference(whole, key).mid(startOffset));
+    QCOMPARE(stream.position(), (startOffset + size) % (qint64(keyCharacters) * 2));
+}
+
+void tst_Cipher::checkpointSchedule_data()
+{
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<qint64>("step");
+    QTest::addColumn<qint64>("count");
+    QTest::newRow("empty") << qint64(0) << qint64(0) << qint64(0);
+    QTest::newRow("2") << qint64(2) << qint64(0) << qint64(0);
+    QTest::newRow("1001") << qint64(1001) << qint64(0) << qint64(0);
+    QTest::newRow("1002") << qint64(1002) << qint64(1) << qint64(1002);
+    QTest::newRow("1500") << qint64(1500) << qint64(1) << qint64(1500);
+    QTest::newRow("1501: 1.5 to 2") << qint64(1501) << qint64(2) << qint64(751);
+    QTest::newRow("1502") << qint64(1502) << qint64(2) << qint64(751);
+    QTest::newRow("2500") << qint64(2500) << qint64(2) << qint64(1250);
+    QTest::newRow("2501: 2.5 to 2") << qint64(2501) << qint64(2) << qint64(1251);
+    QTest::newRow("2502") << qint64(2502) << qint64(3) << qint64(834);
+    QTest::newRow("3501: 3.5 to 4") << qint64(3501) << qint64(4) << qint64(876);
+    QTest::newRow("4501: 4.5 to 4") << qint64(4501) << qint64(4) << qint64(1126);
+    QTest::newRow("1000000") << qint64(1000000) << qint64(1000) << qint64(1000);
+    QTest::newRow("1000001") << qint64(1000001) << qint64(1000) << qint64(1001);
+    QTest::newRow("3 GiB") << qint64(3) * 1024 * 1024 * 1024 << qint64(3221225) << qint64(1001);
+}
+
+void tst_Cipher::checkpointSchedule()
+{
+    QFETCH(qint64, length);
+    QFETCH(qint64, step);
+    QFETCH(qint64, count);
+    QCOMPARE(checkpointStep(length), step);
+    QCOMPARE(checkpointCount(length), count);
+}
+
+void tst_Cipher::overallPercent_data()
+{
+    QTest::addColumn<qint64>("i");
+    QTest::addColumn<qint64>("length");
+    QTest::addColumn<qint64>("fileBytes");
+    QTest::addColumn<qint64>("totalBytes");
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("error");
+    // Halves exact in binary: 12.5 goes down to 12, 37.5 up to 38.
+    QTest::newRow("12.5 to 12") << qint64(1) << qint64(9) << qint64(9) << qint64(9) << 0 << 12 << 12 << 0;
+    QTest::newRow("37.5 to 38") << qint64(3) << qint64(9) << qint64(9) << qint64(9) << 0 << 38 << 38 << 0;
+    QTest::newRow("half a share") << qint64(1) << qint64(5) << qint64(1) << qint64(2) << 0 << 12 << 12 << 0;
+    QTest::newRow("past 100 shows 100") << qint64(1000) << qint64(1001) << qint64(50) << qint64(100) << 60 << 110 << 100
+                                        << 0;
+    QTest::newRow("total cleared") << qint64(5) << qint64(2000) << qint64(2000) << qint64(0) << 0 << 0 << 0 << EDOM;
+    QTest::newRow("beyond 16 bits") << qint64(1000) << qint64(1001) << (qint64(1) << 40) << qint64(1) << 0 << 0 << 0
+                                    << ERANGE;
+    QTest::newRow("file of 3 GiB") << qint64(3) * 1024 * 1024 * 512 << qint64(3) * 1024 * 1024 * 1024 + 1
+                                   << qint64(3) * 1024 * 1024 * 1024 + 1 << qint64(4) * 1024 * 1024 * 1024 << 0 << 38
+                                   << 38 << 0;
+}
+
+void tst_Cipher::overallPercent()
+{
+    QFETCH(qint64, i);
+    QFETCH(qint64, length);
+    QFETCH(qint64, fileBytes);
+    QFETCH(qint64, totalBytes);
+    QFETCH(int, base);
+    QFETCH(int, value);
+    QFETCH(int, shown);
+    QFETCH(int, error);
+    const OverallPercent percent = ::overallPercent(i, length, fileBytes, totalBytes, static_cast<qint16>(base));
+    QCOMPARE(percent.error.number, error);
+    if (error == 0) {
+        QCOMPARE(percent.value, value);
+        QCOMPARE(percent.shown(), shown);
+    } else {
+        QVERIFY(!percent.error.description.isEmpty());
+    }
+    QCOMPARE(rowPercent(1, 3), 50.0f);
+}
+
+void tst_Cipher::outputNames_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("encrypt") << u"/d/a.txt"_s << true << u"/d/a.txt.enc"_s;
+    QTest::newRow("encrypt .enc again") << u"/d/x.enc"_s << true << u"/d/x.enc.enc"_s;
+    QTest::newRow("decrypt") << u"/d/a.txt.enc"_s << false << u"/d/a.txt"_s;
+    QTest::newRow("decrypt any four") << u"/d/notes.txt"_s << false << u"/d/notes"_s;
+    QTest::newRow("decrypt too short") << u"abc"_s << false << QString();
+}
+
+void tst_Cipher::outputNames()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, encrypt);
+    QFETCH(QString, output);
+    QCOMPARE(outputPath(input, encrypt), output);
+}
+
+void tst_Cipher::transformRoundTrips_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("keyCharacters");
+    QTest::addColumn<qint64>("chunkSize");
+    QTest::addColumn<int>("oldOutputSize");
+    QTest::newRow("empty file") << 0 << 3 << FileTransform::DefaultChunkSize << 0;
+    QTest::newRow("1 byte") << 1 << 3 << FileTransform::DefaultChunkSize << 0;
+    QTest::newRow("2 bytes over a longer old output") << 2 << 1 << FileTransform::DefaultChunkSize << 5000;
+    QTest::newRow("1001 bytes") << 1001 << 17 << FileTransform::DefaultChunkSize << 0;
+    // Chunks the key does not divide: the key position must carry over every boundary.
+    QTest::newRow("chunks of 7, key 3") << 5003 << 3 << qint64(7) << 0;
+    QTest::newRow("chunks of 1000, key 17") << 100003 << 17 << qint64(1000) << 200000;
+    QTest::newRow("chunks of 4099, key 20000") << 150001 << 20000 << qint64(4099) << 0;
+    QTest::newRow("default chunks, key 20000") << 9 * 1024 * 1024 + 3 << 20000 << FileTransform::DefaultChunkSize << 0;
+}
+
+void tst_Cipher::transformRoundTrips()
+{
+    QFETCH(int, size);
+    QFETCH(int, keyCharacters);
+    QFETCH(qint64, chunkSize);
+    QFETCH(int, oldOutputSize);
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(u"a.txt"_s);
+    const QString encrypted = outputPath(plain, true);
+    const QByteArray input = randomBytes(size);
+    const QString key = randomKey(keyCharacters);
+    writeFile(plain, input);
+    if (oldOutputSize > 0)
+        writeFile(encrypted, QByteArray(oldOutputSize, 'x'));
+
+    QCOMPARE(transformFile(plain, encrypted, keyBytes(key), {}, chunkSize).outcome, TransformOutcome::Written);
+    QCOMPARE(readAll(encrypted), reference(input, key));
+    QCOMPARE(readAll(plain), input);
+
+    // Decrypting beside a copy: the output name drops ".enc" and must come back byte for byte.
+    QVERIFY(QFile::remove(plain));
+    QCOMPARE(transformFile(encrypted, outputPath(encrypted, false), keyBytes(key), {}, chunkSize).outcome,
+             TransformOutcome::Written);
+    QCOMPARE(readAll(plain), input);
+    QCOMPARE(readAll(encrypted), reference(input, key));
+    QCOMPARE(entries(dir.path()), QStringList({u"a.txt"_s, u"a.txt.enc"_s}));
+}
+
+void tst_Cipher::characterWidthDecidesOddOffsets_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("zerosBecome");
+    QTest::newRow("below U+0100 leaves odd bytes") << u"A"_s << QByteArray("A\0A\0A", 5);
+    QTest::newRow("above U+00FF changes them") << u"\u0141"_s
+                                               << QByteArray("A\x01"
+                                                             "A\x01"
+                                                             "A",
+                                                             5);
+    QTest::newRow("zeros give the key repeated") << u"ab\u20ac"_s
+                                                 << QByteArray("a\0b\0\xac\x20"
+                                                               "a",
+                                                               7);
+}
+
+void tst_Cipher::characterWidthDecidesOddOffsets()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, zerosBecome);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"zeros"_s);
+    const QByteArray zeros(zerosBecome.size(), '\0');
+    writeFile(input, zeros);
+    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(key)).outcome, TransformOutcome::Written);
+    QCOMPARE(readAll(outputPath(input, true)), zerosBecome);
+    QCOMPARE(readAll(input), zeros);
+}
+
+void tst_Cipher::observerSeesExactlyTheCheckpoints_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qint64>("chunkSize");
+    QTest::newRow("1001 never stops") << 1001 << FileTransform::DefaultChunkSize;
+    QTest::newRow("1002 every byte") << 1002 << qint64(100);
+    QTest::newRow("1501 every second byte") << 1501 << qint64(333);
+    QTest::newRow("3501 every fourth byte") << 3501 << qint64(3);
+    QTest::newRow("1000001 every 1000th") << 1000001 << qint64(65536);
+}
+
+void tst_Cipher::observerSeesExactlyTheCheckpoints()
+{
+    QFETCH(int, size);
+    QFETCH(qint64, chunkSize);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = randomBytes(size);
+    writeFile(input, bytes);
+    QList<qint64> seen;
+    const TransformObserver observer {[&](qint64 i, qint64 length) {
+                                          seen.append(i);
+                                          return length == size;
+                                      },
+                                      {}};
+    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s), observer, chunkSize).outcome,
+             TransformOutcome::Written);
+
+    const qint64 step = checkpointStep(size);
+    QList<qint64> expected;
+    for (qint64 i = 0; step > 0 && i < size; i += step)
+        expected.append(i);
+    QCOMPARE(seen, expected);
+    QCOMPARE(readAll(input), bytes);
+}
+
+void tst_Cipher::stopDiscardsTheOutput_data()
+{
+    QTest::addColumn<qint64>("stopAt");
+    QTest::newRow("at byte 0") << qint64(0);
+    QTest::newRow("mid-file, past a chunk") << qint64(3000);
+    QTest::newRow("at the last checkpoint") << qint64(5000);
+}
+
+void tst_Cipher::stopDiscardsTheOutput()
+{
+    QFETCH(qint64, stopAt);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = randomBytes(5001);
+    const QByteArray old("the old output, longer than nothing");
+    writeFile(input, bytes);
+    writeFile(outputPath(input, true), old);
+    const TransformObserver observer {[&](qint64 i, qint64) { return i != stopAt; }, {}};
+    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s), observer, 1024).outcome,
+             TransformOutcome::Stopped);
+    QCOMPARE(readAll(outputPath(input, true)), old);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::emptyKeyIsRefused()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    writeFile(input, "data");
+    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(QString())).outcome, TransformOutcome::NoKey);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s}));
+    QCOMPARE(readAll(input), QByteArray("data"));
+
+    // A stream built from no key leaves data alone rather than dividing by zero.
+    KeyStream stream({});
+    QByteArray data("data");
+    stream.apply(data.data(), data.size());
+    QCOMPARE(data, QByteArray("data"));
+}
+
+void tst_Cipher::badInputFailsWithoutCreatingIt_data()
+{
+    QTest::addColumn<bool>("directory");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("removed before the call") << false << ENOENT << u"No such file or directory"_s;
+    QTest::newRow("a directory") << true << EISDIR << u"Is a directory"_s;
+}
+
+void tst_Cipher::badInputFailsWithoutCreatingIt()
+{
+    QFETCH(bool, directory);
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    writeFile(input, "soon gone");
+    QVERIFY(QFile::remove(input));
+    if (directory)
+        QVERIFY(QDir(dir.path()).mkdir(u"in"_s));
+
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, number);
+    QCOMPARE(result.error.description, description);
+    QCOMPARE(entries(dir.path()), directory ? QStringList({u"in"_s}) : QStringList());
+}
+
+void tst_Cipher::directoryAtOutputFails()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = randomBytes(3000);
+    writeFile(input, bytes);
+    QVERIFY(QDir(dir.path()).mkdir(u"in.enc"_s));
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, EISDIR);
+    QCOMPARE(result.error.description, u"Is a directory"_s);
+    QVERIFY(QFileInfo(outputPath(input, true)).isDir());
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::fileSizeLimitKeepsOldOutput()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = randomBytes(20000);
+    const QByteArray old(30000, 'o');
+    writeFile(input, bytes);
+    writeFile(output, old);
+
+    // With SIGXFSZ ignored, a write past the limit fails with EFBIG instead of killing the process.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 6000;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), {}, 4096);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, EFBIG);
+    QCOMPARE(result.error.description, u"File too large"_s);
+    QCOMPARE(readAll(output), old);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::outputGetsInputPermissionsFromTheStart()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"secret.enc"_s);
+    const QString output = outputPath(input, false);
+    const QByteArray bytes = randomBytes(4000);
+    writeFile(input, bytes, 0600);
+    writeFile(output, "an old, wider file", 0644);
+
+    // While the transform yields, the temporary file already holds bytes: it must not be readable by others.
+    QList<mode_t> temporaryModes;
+    const TransformObserver observer {[&](qint64, qint64) {
+                                          temporaryModes.append(openFileModesIn(dir.path(), input));
+                                          return true;
+                                      },
+                                      {}};
+    QCOMPARE(transformFile(input, output, keyBytes(u"k"_s), observer, 1024).outcome, TransformOutcome::Written);
+    QVERIFY(!temporaryModes.isEmpty());
+    for (const mode_t mode : std::as_const(temporaryModes))
+        QCOMPARE(mode, mode_t(0600));
+    QCOMPARE(permissionsOf(output), mode_t(0600));
+    QCOMPARE(readAll(output), reference(bytes, u"k"_s));
+    QCOMPARE(readAll(input), bytes);
+}
+
+void tst_Cipher::unwritableOutputFailsForUser_data()
+{
+    QTest::addColumn<bool>("duringYield");
+    QTest::newRow("read-only before the call") << false;
+    QTest::newRow("made read-only during a yield") << true;
+}
+
+void tst_Cipher::unwritableOutputFailsForUser()
+{
+    // Root may write any file, so the user who may not is a child that drops to "nobody". The folder is
+    // writable by all, so only the output's own permissions stand between the child and a rename over it.
+    if (::geteuid() != 0)
+        QSKIP("needs root to become another user");
+    QFETCH(bool, duringYield);
+    QTemporaryDir dir;
+    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = randomBytes(3000);
+    const QByteArray old("a file its owner made read-only");
+    writeFile(input, bytes, 0644);
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(255);
+        const QByteArray outputName = QFile::encodeName(output);
+        QFile oldOutput(output);
+        if (!oldOutput.open(QIODevice::WriteOnly) || oldOutput.write(old) != old.size())
+            ::_exit(254);
+        oldOutput.close();
+        if (!duringYield)
+            ::chmod(outputName.constData(), 0444);
+        const TransformObserver observer {[&](qint64, qint64) {
+                                              if (duringYield)
+                                                  ::chmod(outputName.constData(), 0444);
+                                              return true;
+                                          },
+                                          {}};
+        const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), observer);
+        ::_exit(result.outcome == TransformOutcome::Failed ? result.error.number : 0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), EACCES);
+    QCOMPARE(readAll(output), old);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+QTEST_GUILESS_MAIN(tst_Cipher)
+#include "tst_cipher.moc"

@@ -1,0 +1,324 @@
+// ProcessFile driven on the real window: bars, status cell, message box seam and the files on disk.
+
+#include "FileHelpers.h"
+#include "app/Main.h"
+#include "app/StatusList.h"
+#include "app/frmMain.h"
+#include "platform/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray sample(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype n = 0; n < size; ++n)
+        bytes[n] = static_cast<char>(n * 37 + (n >> 8));
+    return bytes;
+}
+
+const QString ErrorText
+    = u"There was an error during decryption. If this persists , please contact us with the details"_s;
+
+} // namespace
+
+class tst_ProcessFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { SetUpApplication(); }
+    void init();
+    void cleanup();
+
+    void tooSmallTouchesNoBar_data();
+    void tooSmallTouchesNoBar();
+    void writesTheOutput_data();
+    void writesTheOutput();
+    void cancelWritesNothing_data();
+    void cancelWritesNothing();
+    void errorPath_data();
+    void errorPath();
+    void keyEmptiedDuringAYield();
+    void rowRemovedDuringAYield();
+    void rowBarFollowsItsRow();
+
+private:
+    // Adds the file's row as a run does, makes it itmCurrent and calls ProcessFile.
+    bool process(const QString& path, bool encrypt, qint64 totalBytes);
+    QString status() const { return m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status); }
+    qint64 statusIconKey() const { return m_form->lvw->subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
+    qint64 redCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
+
+    std::unique_ptr<frmMain> m_form;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_ProcessFile::init()
+{
+    Platform::MessageBox::setRecording(true);
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_form = std::make_unique<frmMain>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form->txtKeyEnc->setText(u"k\u0141y"_s);
+    m_form->txtKeyDec->setText(u"k\u0141y"_s);
+}
+
+void tst_ProcessFile::cleanup()
+{
+    m_form.reset();
+    m_dir.reset();
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
+    Platform::MessageBox::setRecording(false);
+}
+
+bool tst_ProcessFile::process(const QString& path, bool encrypt, qint64 totalBytes)
+{
+    m_form->itmCurrent = m_form->lvw->addRow(m_form->imgl.image(encrypt ? 1 : 3));
+    m_form->lvw->setSubItem(m_form->itmCurrent, StatusList::Status, u"Loading..."_s);
+    m_form->lngTotalBytes = totalBytes;
+    return m_form->ProcessFile(path, encrypt ? True : False);
+}
+
+void tst_ProcessFile::tooSmallTouchesNoBar_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("1 byte") << 1;
+}
+
+void tst_ProcessFile::tooSmallTouchesNoBar()
+{
+    QFETCH(int, size);
+    const QString path = m_dir->filePath(u"small"_s);
+    writeFile(path, sample(size));
+    m_form->progEnc->setValue(37);
+    m_form->progEnc->hide();
+
+    QVERIFY(!process(path, true, size));
+    QCOMPARE(status(), u"File Too small"_s);
+    QCOMPARE(statusIconKey(), m_form->imgl.image(2).cacheKey());
+    QCOMPARE(m_form->lngFileBytes, qint64(size));
+    QCOMPARE(m_form->progEnc->value(), 37);
+    QVERIFY(m_form->progEnc->isHidden());
+    QVERIFY(m_form->proglvw->isHidden());
+    QCOMPARE(entries(m_dir->path()), QStringList({u"small"_s}));
+    QCOMPARE(readAll(path), sample(size));
+}
+
+void tst_ProcessFile::writesTheOutput_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<int>("progressBase");
+    QTest::addColumn<bool>("yields");
+    QTest::addColumn<int>("overallAfter");
+    QTest::newRow("2 bytes") << 2 << true << 0 << false << 5;
+    // Below 1002 bytes there is no checkpoint: no yield, no cancel test, no bar movement.
+    QTest::newRow("1001 bytes, decrypt") << 1001 << false << 0 << false << 5;
+    QTest::newRow("1002 bytes, half the run") << 1002 << true << 0 << true << 50;
+    QTest::newRow("5000 bytes, past 100 shows 100") << 5000 << true << 90 << true << 100;
+    QTest::newRow("5000 bytes, decrypt, after 20") << 5000 << false << 20 << true << 70;
+}
+
+void tst_ProcessFile::writesTheOutput()
+{
+    QFETCH(int, size);
+    QFETCH(bool, encrypt);
+    QFETCH(int, progressBase);
+    QFETCH(bool, yields);
+    QFETCH(int, overallAfter);
+    const QString path = m_dir->filePath(encrypt ? u"a.txt"_s : u"a.txt.enc"_s);
+    const QString output = m_dir->filePath(encrypt ? u"a.txt.enc"_s : u"a.txt"_s);
+    writeFile(path, sample(size));
+    writeFile(output, QByteArray(size + 100, 'o')); // a longer old output must leave no tail
+    QProgressBar* overall = encrypt ? m_form->progEnc : m_form->progDec;
+    overall->setValue(5);
+    m_form->intProgressBase = static_cast<qint16>(progressBase);
+    // A cancel already asked for is only seen at a checkpoint.
+    m_form->blnCancel = yields ? False : True;
+    bool yielded = false;
+    QTimer::singleShot(0, this, [&] { yielded = true; });
+
+    QVERIFY(process(path, encrypt, qint64(size) * 2));
+    QCOMPARE(yielded, yields);
+    QCOMPARE(readAll(output), reference(sample(size), u"k\u0141y"_s));
+    QCOMPARE(readAll(path), sample(size));
+    QCOMPARE(status(), u"Writing file..."_s);
+    QVERIFY(m_form->proglvw->isHidden());
+    QVERIFY(!overall->isHidden());
+    QCOMPARE(overall->value(), overallAfter);
+    QCOMPARE(entries(m_dir->path()).size(), 2);
+}
+
+void tst_ProcessFile::cancelWritesNothing_data()
+{
+    QTest::addColumn<bool>("beforeStart");
+    QTest::addColumn<bool>("byClosing");
+    QTest::newRow("set before the file: stops at byte 0") << true << false;
+    QTest::newRow("cancel click mid-file") << false << false;
+    QTest::newRow("window closed mid-file") << false << true;
+}
+
+void tst_ProcessFile::cancelWritesNothing()
+{
+    QFETCH(bool, beforeStart);
+    QFETCH(bool, byClosing);
+    const QString path = m_dir->filePath(u"big"_s);
+    const QString output = m_dir->filePath(u"big.enc"_s);
+    writeFile(path, sample(300000));
+    writeFile(output, "old output");
+    m_form->blnCancel = beforeStart ? True : False;
+    int checkpoints = 0;
+    connect(m_form->proglvw, &QProgressBar::valueChanged, this, [&](int value) {
+        ++checkpoints;
+        if (value == 40)
+            QTimer::singleShot(0, m_form.get(), [&] {
+                if (byClosing)
+                    m_form->close();
+                else
+                    m_form->blnCancel = True;
+            });
+    });
+
+    QVERIFY(!process(path, true, 300000));
+    QCOMPARE(checkpoints, beforeStart ? 0 : 41);
+    QCOMPARE(m_form->proglvw->value(), 0);
+    QVERIFY(m_form->proglvw->isHidden());
+    QCOMPARE(m_form->progEnc->value(), 0);
+    QCOMPARE(status(), u"Loading..."_s);
+    QCOMPARE(readAll(output), QByteArray("old output"));
+    QCOMPARE(readAll(path), sample(300000));
+    QCOMPARE(entries(m_dir->path()), QStringList({u"big"_s, u"big.enc"_s}));
+}
+
+void tst_ProcessFile::errorPath_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QStringList>("leftInFolder");
+    QTest::newRow("input missing") << u"missing"_s << 2 << u"No such file or directory"_s << QStringList();
+    QTest::newRow("directory at the output")
+        << u"directory"_s << 21 << u"Is a directory"_s << QStringList({u"in"_s, u"in.enc"_s});
+    // The run's totals cleared during a yield: the overall share cannot be formed.
+    QTest::newRow("total cleared") << u"total"_s << 33 << u"Numerical argument out of domain"_s
+                                   << QStringList({u"in.enc"_s});
+}
+
+void tst_ProcessFile::errorPath()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    QFETCH(QStringList, leftInFolder);
+    const QString path = m_dir->filePath(u"in.enc"_s);
+    if (fault != u"missing"_s)
+        writeFile(path, sample(4000));
+    if (fault == u"directory"_s)
+        QVERIFY(QDir(m_dir->path()).mkdir(u"in"_s));
+    m_form->progDec->setValue(60);
+
+    QVERIFY(!process(path, false, fault == u"total"_s ? 0 : 4000));
+    const auto shown = Platform::MessageBox::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.first().text, ErrorText + u"\r\n"_s + QString::number(number) + u"\r\n"_s + description);
+    QCOMPARE(shown.first().style, 0);
+    QCOMPARE(status(), description);
+    QCOMPARE(statusIconKey(), redCrossKey());
+    QVERIFY(m_form->proglvw->isHidden());
+    QCOMPARE(m_form->progDec->value(), 0);
+    QCOMPARE(entries(m_dir->path()), leftInFolder);
+    if (fault != u"missing"_s)
+        QCOMPARE(readAll(path), sample(4000));
+}
+
+void tst_ProcessFile::keyEmptiedDuringAYield()
+{
+    const QString first = m_dir->filePath(u"first"_s);
+    const QString second = m_dir->filePath(u"second"_s);
+    writeFile(first, sample(2000));
+    writeFile(second, sample(50));
+    QTimer::singleShot(0, m_form.get(), [&] { m_form->txtKeyEnc->clear(); });
+
+    // The first file read its key before the yield; the second finds the box empty.
+    QVERIFY(process(first, true, 2050));
+    QVERIFY(!process(second, true, 2050));
+    QCOMPARE(status(), u"No key given!"_s);
+    QCOMPARE(statusIconKey(), redCrossKey());
+    QVERIFY(m_form->proglvw->isHidden());
+    QCOMPARE(entries(m_dir->path()), QStringList({u"first"_s, u"first.enc"_s, u"second"_s}));
+    QCOMPARE(readAll(second), sample(50));
+}
+
+void tst_ProcessFile::rowRemovedDuringAYield()
+{
+    const QString path = m_dir->filePath(u"in"_s);
+    writeFile(path, sample(20000));
+    QTimer::singleShot(0, m_form.get(), [&] { m_form->lvw->removeAllRows(); });
+
+    QVERIFY(process(path, true, 20000));
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QVERIFY(m_form->proglvw->isHidden());
+    QCOMPARE(readAll(m_dir->filePath(u"in.enc"_s)), reference(sample(20000), u"k\u0141y"_s));
+}
+
+void tst_ProcessFile::rowBarFollowsItsRow()
+{
+    for (int r = 0; r < 2; ++r)
+        m_form->lvw->addRow(m_form->imgl.image(1));
+    const QString path = m_dir->filePath(u"in"_s);
+    writeFile(path, sample(20000));
+    const auto expectedPlace = [&] {
+        const QRect viewport(m_form->lvw->viewport()->mapTo(m_form.get(), QPoint(0, 0)),
+                             m_form->lvw->viewport()->size());
+        return m_form->lvw->cellRect(m_form->itmCurrent, StatusList::Status).adjusted(0, 3, 0, 0) & viewport;
+    };
+    QRect firstPlace;
+    QRect scrolledPlace;
+    bool hiddenOutOfSight = false;
+    int yields = 0;
+    connect(m_form->proglvw, &QProgressBar::valueChanged, this, [&](int) {
+        QTimer::singleShot(0, m_form.get(), [&] {
+            switch (++yields) {
+            case 1: // rows below the file's row, so that it can scroll out of sight
+                for (int r = 0; r < 40; ++r)
+                    m_form->lvw->addRow(m_form->imgl.image(1));
+                break;
+            case 5:
+                firstPlace = m_form->proglvw->geometry();
+                QVERIFY(m_form->proglvw->isVisible());
+                QCOMPARE(firstPlace, expectedPlace());
+                m_form->lvw->scrollTo(m_form->lvw->row(30), QAbstractItemView::PositionAtTop);
+                break;
+            case 10:
+                hiddenOutOfSight = m_form->proglvw->isHidden();
+                m_form->lvw->scrollTo(m_form->lvw->row(1), QAbstractItemView::PositionAtTop);
+                break;
+            case 15:
+                scrolledPlace = m_form->proglvw->geometry();
+                QVERIFY(m_form->proglvw->isVisible());
+                QCOMPARE(scrolledPlace, expectedPlace());
+                break;
+            }
+        });
+    });
+    QVERIFY(process(path, true, 20000));
+    QVERIFY(yields >= 15);
+    QVERIFY(hiddenOutOfSight);
+    QVERIFY(firstPlace.isValid());
+    QVERIFY(scrolledPlace.top() < firstPlace.top());
+}
+
+QTEST_MAIN(tst_ProcessFile)
+#include "tst_processfile.moc"
