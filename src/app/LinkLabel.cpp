@@ -3,10 +3,8 @@
 #include "app/Look.h"
 #include "app/Resources.h"
 
-#include <QMouseEvent>
-
 LinkLabel::LinkLabel(const QString& text, QWidget* parent)
-    : QLabel(text, parent)
+    : ClickLabel(text, parent)
 {
     setFont(Look::tahoma(false, false, true));
     QPalette pal = palette();
@@ -15,19 +13,4 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent)
     setAutoFillBackground(false);
     setCursor(Resources::linkCursor());
     adjustSize();
-}
-
-void LinkLabel::mousePressEvent(QMouseEvent* event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
-{
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click)
-        Q_EMIT clicked();
 }

@@ -6,9 +6,10 @@
 // The window's measures and fonts. Positions are designed in twips, 15 to a pixel at 96 dots per inch.
 namespace Look {
 
+// Rounds to the nearest pixel on both sides of zero: controls may reach past the top-left corner.
 constexpr int px(int twips)
 {
-    return (twips + 7) / 15;
+    return twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
 }
 
 inline constexpr QColor LinkBlue {0, 0, 255};

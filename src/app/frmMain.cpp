@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "about/frmAbout.h"
 #include "app/LinkLabel.h"
 #include "app/Look.h"
 #include "app/Queue.h"

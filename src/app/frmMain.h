@@ -4,7 +4,9 @@
 
 #include <QPersistentModelIndex>
 #include <QWidget>
+#include <memory>
 
+class frmAbout;
 class LinkLabel;
 class StatusList;
 class QComboBox;
@@ -114,6 +116,8 @@ private:
     // Run handlers on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
     int m_runsInProgress = 0;
     const RunMode* m_pendingStart = nullptr;
+
+    std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
 
     bool ProcessFile(const QString& strPath, Flag blnEncrypt);
 

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLabel>
+
+// A label that keeps its mouse presses to itself, so a press on it never reaches the window behind, and
+// emits clicked() for a left press released over it.
+class ClickLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit ClickLabel(QWidget* parent);
+    ClickLabel(const QString& text, QWidget* parent);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
+};
