@@ -131,14 +131,14 @@ echo "road: close the window during a run"
 # Files of 1500 bytes stop at every byte, so a run over many of them lasts long enough to close it midway. The
 # names sort in queue order, whichever order the dialog answers in.
 count=150
-specs=()
+entries=()
 names=
 for ((n = 1; n <= count; ++n)); do
     name=$(printf '%03d' "$n")
-    specs+=("$name:1500")
+    entries+=("$name:1500")
     names+="\"$name\" "
 done
-reference make "$work/many" "${specs[@]}"
+reference make "$work/many" "${entries[@]}"
 click_encrypt_mode
 click_add
 answer_dialog 'File to encrypt' "$work/many" "$names"

@@ -24,10 +24,10 @@ def read(path):
         return f.read()
 
 
-def make(folder, specs):
+def make(folder, entries):
     generator = random.Random(20240601)
-    for spec in specs:
-        name, size = spec.rsplit(":", 1)
+    for entry in entries:
+        name, size = entry.rsplit(":", 1)
         with open(f"{folder}/{name}", "wb") as f:
             f.write(generator.randbytes(int(size)))
 
