@@ -8,10 +8,11 @@
 
 using namespace Qt::StringLiterals;
 
+// No display name is set: Qt would add it to every window title ("Zafrel 1.0 — Zafrel"); message boxes show
+// the application's name instead.
 void SetUpApplication()
 {
     QApplication::setApplicationName(u"Zafrel"_s);
-    QApplication::setApplicationDisplayName(u"Zafrel"_s);
     QApplication::setApplicationVersion(u"1.00"_s);
     QApplication::setOrganizationName(u"Kelmot"_s);
     QApplication::setWindowIcon(Resources::appIcon());

@@ -1,6 +1,6 @@
 #include "platform/MessageBox.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace Platform {
@@ -17,7 +17,7 @@ void MessageBox::show(QWidget* owner, const QString& text, int style)
         return;
     }
     const auto icon = style == Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon;
-    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, owner);
     box.exec();
 }
 

@@ -89,9 +89,10 @@ reference make "$work/plain" a.txt:3000 "b c.bin:900" d.dat:300000
 QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= "$zafrel" &
 pid=$!
 running() { kill -0 "$pid" 2>/dev/null || fail "the program ended early"; }
-main_window_shown() { running && window_shown '^Zafrel 1\.0'; }
+# The caption is exactly "Zafrel 1.0": nothing may be appended to it.
+main_window_shown() { running && window_shown '^Zafrel 1\.0$'; }
 wait_for "the main window" 30 main_window_shown
-main=$(visible_window '^Zafrel 1\.0')
+main=$(visible_window '^Zafrel 1\.0$')
 # Keys for the key's characters beyond the keyboard layout, bound once while the program is connected (the X
 # server forgets them when its last client leaves), long before they are typed.
 python3 "$here/xwin.py" bind "$key"
