@@ -1,3 +1,4 @@
+#include "WidgetHelpers.h"
 #include "app/LinkLabel.h"
 #include "app/Main.h"
 #include "app/StatusList.h"
@@ -37,13 +38,7 @@ private Q_SLOTS:
     void closingEndsTheProgram();
 
 private:
-    template<typename W = QWidget> W* control(const char* name) const
-    {
-        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template<typename W = QWidget> W* control(const char* name) const { return ::control<W>(m_form.get(), name); }
 
     std::unique_ptr<frmMain> m_form;
 };

@@ -1,3 +1,4 @@
+#include "WidgetHelpers.h"
 #include "app/KeyGenerator.h"
 #include "app/Main.h"
 #include "app/StatusList.h"
@@ -163,13 +164,7 @@ private Q_SLOTS:
     void drawsInIncompleteBlockAreRedrawn();
 
 private:
-    template<typename W = QWidget> W* control(const char* name) const
-    {
-        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template<typename W = QWidget> W* control(const char* name) const { return ::control<W>(m_form.get(), name); }
     QComboBox* queue(int mode) const { return control<QComboBox>(names(mode).queue); }
     void showMode(int mode);
     void clickAdd(int mode) { QTest::mouseClick(control(names(mode).add), Qt::LeftButton); }

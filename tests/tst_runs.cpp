@@ -1,3 +1,4 @@
+#include "WidgetHelpers.h"
 #include "app/Main.h"
 #include "app/Resources.h"
 #include "app/StatusList.h"
@@ -189,17 +190,12 @@ void tst_Runs::cleanup()
 
 Panel tst_Runs::panel(bool encrypt) const
 {
-    const auto find = [this]<typename W>(W*, const char* name) {
-        auto* w = m_form->findChild<W*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+    const QWidget* form = m_form.get();
+    const auto button = [form](const char* name) {
+        return control<QPushButton>(form, name);
     };
-    const auto button = [&](const char* name) {
-        return find(static_cast<QPushButton*>(nullptr), name);
-    };
-    const auto label = [&](const char* name) {
-        return find(static_cast<QLabel*>(nullptr), name);
+    const auto label = [form](const char* name) {
+        return control<QLabel>(form, name);
     };
     if (encrypt)
         return {true,
@@ -207,11 +203,11 @@ Panel tst_Runs::panel(bool encrypt) const
                 button("cmdEncrypt"),
                 button("cmdAddEnc"),
                 button("CmdClearEnc"),
-                find(static_cast<QComboBox*>(nullptr), "cmbFilesEnc"),
-                find(static_cast<QLineEdit*>(nullptr), "txtKeyEnc"),
+                control<QComboBox>(form, "cmbFilesEnc"),
+                control<QLineEdit>(form, "txtKeyEnc"),
                 label("lblEncryptNow"),
                 label("lblEncryptDescBig"),
-                find(static_cast<QProgressBar*>(nullptr), "progEnc"),
+                control<QProgressBar>(form, "progEnc"),
                 1,
                 102,
                 u"Encrypted"_s,
@@ -223,11 +219,11 @@ Panel tst_Runs::panel(bool encrypt) const
             button("cmdDecrypt"),
             button("CmdAddDec"),
             button("CmdClearDec"),
-            find(static_cast<QComboBox*>(nullptr), "cmbFilesDec"),
-            find(static_cast<QLineEdit*>(nullptr), "txtKeyDec"),
+            control<QComboBox>(form, "cmbFilesDec"),
+            control<QLineEdit>(form, "txtKeyDec"),
             label("lblDecDesc"),
             label("lblDecDscbig"),
-            find(static_cast<QProgressBar*>(nullptr), "progDec"),
+            control<QProgressBar>(form, "progDec"),
             3,
             103,
             u"Decrypted"_s,
