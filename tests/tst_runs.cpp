@@ -6,6 +6,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -132,6 +133,7 @@ private Q_SLOTS:
     void missingQueuedFile_data();
     void missingQueuedFile();
     void keyEditedDuringRun();
+    void aboutHoldsTheRun();
     void progressBase_data();
     void progressBase();
     void overallBarCappedWhenFileGrows();
@@ -643,6 +645,46 @@ void tst_Runs::keyEditedDuringRun()
     QCOMPARE(p.key->text(), u"after Ω"_s);
     CHECKED(verifyOutput(p, files[0], u"before"_s));
     CHECKED(verifyOutput(p, files[1], u"after Ω"_s));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::aboutHoldsTheRun()
+{
+    const Panel p = panel(true);
+    const QStringList files {makeFile(u"big"_s, pattern(2'000'000, 7))};
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+
+    int rowAtOpen = -1, overallAtOpen = -1, rowLater = -1, overallLater = -1;
+    bool aboutWasOpen = false;
+    onYield([&] {
+        if (m_form->proglvw->value() < 10)
+            return false;
+        m_yield.stop();
+        // Inside About's modal loop the run stands still in its yield below; it goes on once About closes.
+        QTimer::singleShot(0, this, [&] {
+            rowAtOpen = m_form->proglvw->value();
+            overallAtOpen = p.bar->value();
+        });
+        QTimer::singleShot(300, this, [&] {
+            rowLater = m_form->proglvw->value();
+            overallLater = p.bar->value();
+            QWidget* about = QApplication::activeModalWidget();
+            aboutWasOpen = about && about != m_form.get();
+            if (about)
+                about->close();
+        });
+        QTest::mouseClick(m_form->findChild<QWidget*>(u"lblAbout"_s), Qt::LeftButton);
+        return true;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QVERIFY(aboutWasOpen);
+    QVERIFY(rowAtOpen >= 10 && rowAtOpen < 100);
+    QCOMPARE(rowLater, rowAtOpen);
+    QCOMPARE(overallLater, overallAtOpen);
+    QCOMPARE(m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status), p.success);
+    CHECKED(verifyOutput(p, files[0], u"key"_s));
     CHECKED(verifyInputsUnchanged());
 }
 
