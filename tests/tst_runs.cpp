@@ -1,3 +1,4 @@
+#include "FileHelpers.h"
 #include "WidgetHelpers.h"
 #include "app/Main.h"
 #include "app/Resources.h"
@@ -57,20 +58,6 @@ struct Panel
     QString outputOf(const QString& input) const { return encrypt ? input + ".enc"_L1 : input.chopped(4); }
 };
 
-// The key's UTF-16LE bytes, low byte first, repeated over the data: written out plainly, byte by byte.
-QByteArray reference(const QByteArray& data, const QString& key)
-{
-    QByteArray keyBytes;
-    for (const QChar c : key) {
-        keyBytes.append(char(c.unicode() & 0xFF));
-        keyBytes.append(char(c.unicode() >> 8));
-    }
-    QByteArray out = data;
-    for (qsizetype n = 0; n < out.size(); ++n)
-        out[n] = char(out[n] ^ keyBytes[n % keyBytes.size()]);
-    return out;
-}
-
 QByteArray pattern(qint64 size, int seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -80,12 +67,6 @@ QByteArray pattern(qint64 size, int seed)
         bytes[n] = char(state >> 24);
     }
     return bytes;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Types any text, one key press per character (QTest::keyClicks takes only Latin-1).
@@ -276,7 +257,7 @@ void tst_Runs::verifyIdle(const Panel& p, bool runEnabled)
 void tst_Runs::verifyInputsUnchanged()
 {
     for (auto it = m_inputs.cbegin(); it != m_inputs.cend(); ++it)
-        QVERIFY2(contents(it.key()) == it.value(), qPrintable(it.key()));
+        QVERIFY2(readAll(it.key()) == it.value(), qPrintable(it.key()));
 }
 
 // Exactly these files are in the folder: no temporary file is left behind.
@@ -292,7 +273,7 @@ void tst_Runs::verifyFolderHolds(const QStringList& paths)
 
 void tst_Runs::verifyOutput(const Panel& p, const QString& input, const QString& key)
 {
-    QVERIFY2(contents(p.outputOf(input)) == reference(m_inputs.value(input), key), qPrintable(p.outputOf(input)));
+    QVERIFY2(readAll(p.outputOf(input)) == reference(m_inputs.value(input), key), qPrintable(p.outputOf(input)));
 }
 
 void tst_Runs::runOverFiles_data()

@@ -55,14 +55,18 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
     // The row of this file; once removed (the list cleared during a yield), writes to it do nothing.
     const QPersistentModelIndex row = itmCurrent;
 
+    // The Status cell of a file that failed: what went wrong, under the red cross.
+    const auto markFailed = [&](const QString& text) {
+        lvw->setSubItem(row, StatusList::Status, text);
+        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(u"error_small"_s)));
+    };
     const auto failFile = [&](const FileError& error) {
         Platform::MessageBox::show(
             this,
             u"There was an error during decryption. If this persists , please contact us with the details"_s + u"\r\n"_s
                 + QString::number(error.number) + u"\r\n"_s + error.description,
             Platform::MessageBox::OkOnly);
-        lvw->setSubItem(row, StatusList::Status, error.description);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(u"error_small"_s)));
+        markFailed(error.description);
         proglvw->hide();
         overallBar->setValue(0);
         return false;
@@ -84,8 +88,7 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
     // Read afresh for every file: the key box can be emptied while an earlier file yields.
     const QByteArray key = keyBytes((encrypt ? txtKeyEnc : txtKeyDec)->text());
     if (key.isEmpty()) {
-        lvw->setSubItem(row, StatusList::Status, u"No key given!"_s);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(u"error_small"_s)));
+        markFailed(u"No key given!"_s);
         return false;
     }
     overallBar->setVisible(true);
