@@ -26,13 +26,19 @@ inline QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline void writeFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644)
+// Also usable where no test macro may run (in a child process).
+inline bool putFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644)
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return false;
     file.close();
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
+    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes, mode_t mode = 0644)
+{
+    QVERIFY2(putFile(path, bytes, mode), qPrintable(path));
 }
 
 // Everything in a folder, hidden files included: a temporary file left behind shows up here.

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -61,6 +63,30 @@ QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
     return modes;
 }
 
+// Runs `work` as a user whom the file modes bind: in a child that becomes "nobody" when the tests run as root,
+// else right here. Gives what `work` returned, or -1 when it could not run.
+int asPlainUser(const std::function<int()>& work)
+{
+    if (::geteuid() != 0)
+        return work();
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(255);
+        ::_exit(work());
+    }
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A folder that the plain user may write into as well.
+bool openToAll(const QTemporaryDir& dir)
+{
+    return dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0;
+}
+
 } // namespace
 
 class tst_Cipher : public QObject
@@ -96,6 +122,12 @@ private Q_SLOTS:
     void outputGetsInputPermissionsFromTheStart();
     void unwritableOutputFailsForUser_data();
     void unwritableOutputFailsForUser();
+    void outputPermissions_data();
+    void outputPermissions();
+    void outputLinks_data();
+    void outputLinks();
+    void inputChangedDuringAYield_data();
+    void inputChangedDuringAYield();
 };
 
 void tst_Cipher::keyBytesAreUtf16LittleEndian_data()
@@ -238,6 +270,9 @@ void tst_Cipher::outputNames_data()
     QTest::newRow("decrypt") << u"/d/a.txt.enc"_s << false << u"/d/a.txt"_s;
     QTest::newRow("decrypt any four") << u"/d/notes.txt"_s << false << u"/d/notes"_s;
     QTest::newRow("decrypt too short") << u"abc"_s << false << QString();
+    // Four characters or fewer after the last '/': nothing is left to name in the input's own folder.
+    QTest::newRow("decrypt a name of four") << u"/P/zz/abcd"_s << false << QString();
+    QTest::newRow("decrypt a name of five") << u"/P/zz/abcde"_s << false << u"/P/zz/a"_s;
 }
 
 void tst_Cipher::outputNames()
@@ -254,15 +289,21 @@ void tst_Cipher::transformRoundTrips_data()
     QTest::addColumn<int>("keyCharacters");
     QTest::addColumn<qint64>("chunkSize");
     QTest::addColumn<int>("oldOutputSize");
-    QTest::newRow("empty file") << 0 << 3 << FileTransform::DefaultChunkSize << 0;
-    QTest::newRow("1 byte") << 1 << 3 << FileTransform::DefaultChunkSize << 0;
-    QTest::newRow("2 bytes over a longer old output") << 2 << 1 << FileTransform::DefaultChunkSize << 5000;
-    QTest::newRow("1001 bytes") << 1001 << 17 << FileTransform::DefaultChunkSize << 0;
+    QTest::addColumn<QString>("name");
+    const QString name = u"a.txt"_s;
+    QTest::newRow("empty file") << 0 << 3 << FileTransform::DefaultChunkSize << 0 << name;
+    QTest::newRow("1 byte") << 1 << 3 << FileTransform::DefaultChunkSize << 0 << name;
+    QTest::newRow("2 bytes over a longer old output") << 2 << 1 << FileTransform::DefaultChunkSize << 5000 << name;
+    QTest::newRow("1001 bytes") << 1001 << 17 << FileTransform::DefaultChunkSize << 0 << name;
     // Chunks the key does not divide: the key position must carry over every boundary.
-    QTest::newRow("chunks of 7, key 3") << 5003 << 3 << qint64(7) << 0;
-    QTest::newRow("chunks of 1000, key 17") << 100003 << 17 << qint64(1000) << 200000;
-    QTest::newRow("chunks of 4099, key 20000") << 150001 << 20000 << qint64(4099) << 0;
-    QTest::newRow("default chunks, key 20000") << 9 * 1024 * 1024 + 3 << 20000 << FileTransform::DefaultChunkSize << 0;
+    QTest::newRow("chunks of 7, key 3") << 5003 << 3 << qint64(7) << 0 << name;
+    QTest::newRow("chunks of 1000, key 17") << 100003 << 17 << qint64(1000) << 200000 << name;
+    QTest::newRow("chunks of 4099, key 20000") << 150001 << 20000 << qint64(4099) << 0 << name;
+    QTest::newRow("default chunks, key 20000")
+        << 9 * 1024 * 1024 + 3 << 20000 << FileTransform::DefaultChunkSize << 0 << name;
+    // With ".enc", 249 of the 255 bytes a name may have: the old output must still be replaceable.
+    QTest::newRow("245-byte name over an old output")
+        << 3000 << 5 << FileTransform::DefaultChunkSize << 4000 << QString(245, u'n');
 }
 
 void tst_Cipher::transformRoundTrips()
@@ -271,8 +312,9 @@ void tst_Cipher::transformRoundTrips()
     QFETCH(int, keyCharacters);
     QFETCH(qint64, chunkSize);
     QFETCH(int, oldOutputSize);
+    QFETCH(QString, name);
     QTemporaryDir dir;
-    const QString plain = dir.filePath(u"a.txt"_s);
+    const QString plain = dir.filePath(name);
     const QString encrypted = outputPath(plain, true);
     const QByteArray input = randomBytes(size);
     const QString key = randomKey(keyCharacters);
@@ -290,7 +332,7 @@ void tst_Cipher::transformRoundTrips()
              TransformOutcome::Written);
     QCOMPARE(readAll(plain), input);
     QCOMPARE(readAll(encrypted), reference(input, key));
-    QCOMPARE(entries(dir.path()), QStringList({u"a.txt"_s, u"a.txt.enc"_s}));
+    QCOMPARE(entries(dir.path()), QStringList({name, name + u".enc"_s}));
 }
 
 void tst_Cipher::characterWidthDecidesOddOffsets_data()
@@ -506,31 +548,21 @@ void tst_Cipher::unwritableOutputFailsForUser_data()
 
 void tst_Cipher::unwritableOutputFailsForUser()
 {
-    // Root may write any file, so the user who may not is a child that drops to "nobody". The folder is
-    // writable by all, so only the output's own permissions stand between the child and a rename over it.
-    if (::geteuid() != 0)
-        QSKIP("needs root to become another user");
+    // The folder is writable by all, so only the output's own permissions stand between the plain user and a
+    // rename over it.
     QFETCH(bool, duringYield);
     QTemporaryDir dir;
-    QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    QVERIFY(openToAll(dir));
     const QString input = dir.filePath(u"in"_s);
     const QString output = outputPath(input, true);
     const QByteArray bytes = randomBytes(3000);
     const QByteArray old("a file its owner made read-only");
     writeFile(input, bytes, 0644);
 
-    const pid_t child = ::fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(255);
+    const int failure = asPlainUser([&] {
         const QByteArray outputName = QFile::encodeName(output);
-        QFile oldOutput(output);
-        if (!oldOutput.open(QIODevice::WriteOnly) || oldOutput.write(old) != old.size())
-            ::_exit(254);
-        oldOutput.close();
-        if (!duringYield)
-            ::chmod(outputName.constData(), 0444);
+        if (!putFile(output, old, duringYield ? 0644 : 0444))
+            return 254;
         const TransformObserver observer {[&](qint64, qint64) {
                                               if (duringYield)
                                                   ::chmod(outputName.constData(), 0444);
@@ -538,13 +570,130 @@ void tst_Cipher::unwritableOutputFailsForUser()
                                           },
                                           {}};
         const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), observer);
-        ::_exit(result.outcome == TransformOutcome::Failed ? result.error.number : 0);
-    }
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), EACCES);
+        return result.outcome == TransformOutcome::Failed ? result.error.number : 0;
+    });
+    QCOMPARE(failure, EACCES);
     QCOMPARE(readAll(output), old);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::outputPermissions_data()
+{
+    QTest::addColumn<int>("inputMode");
+    QTest::addColumn<int>("replacedMode"); // 0: no file to replace
+    QTest::addColumn<int>("outputMode");
+    QTest::newRow("a private file replaced stays private") << 0644 << 0600 << 0600;
+    QTest::newRow("private input over a wider file") << 0600 << 0644 << 0600;
+    QTest::newRow("read-only input") << 0444 << 0 << 0644;
+    QTest::newRow("executable input") << 0751 << 0 << 0751;
+}
+
+void tst_Cipher::outputPermissions()
+{
+    QFETCH(int, inputMode);
+    QFETCH(int, replacedMode);
+    QFETCH(int, outputMode);
+    QTemporaryDir dir;
+    QVERIFY(openToAll(dir));
+    const QString input = dir.filePath(u"report.txt"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = randomBytes(3000);
+    // Twice, as the plain user: the output of the first run must not lock its own user out of the second.
+    QCOMPARE(asPlainUser([&] {
+                 if (!putFile(input, bytes, mode_t(inputMode))
+                     || (replacedMode && !putFile(output, "old", mode_t(replacedMode))))
+                     return 254;
+                 const TransformResult first = transformFile(input, output, keyBytes(u"k"_s));
+                 return first.error.number ? first.error.number
+                                           : transformFile(input, output, keyBytes(u"k"_s)).error.number;
+             }),
+             0);
+    QCOMPARE(permissionsOf(output), mode_t(outputMode));
+    QCOMPARE(readAll(output), reference(bytes, u"k"_s));
+    QCOMPARE(readAll(input), bytes);
+}
+
+void tst_Cipher::outputLinks_data()
+{
+    QTest::addColumn<QString>("target"); // where a symbolic link at the output name leads; empty: a hard link
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("chain of links to the input") << u"middle"_s << true;
+    QTest::newRow("hard link to the input") << QString() << true;
+    QTest::newRow("link to another file") << u"other"_s << false;
+}
+
+void tst_Cipher::outputLinks()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"doc.txt"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = randomBytes(5000);
+    writeFile(input, bytes);
+    if (target.isEmpty())
+        QCOMPARE(::link(QFile::encodeName(input).constData(), QFile::encodeName(output).constData()), 0);
+    else
+        QVERIFY(QFile::link(target, output));
+    if (!refused)
+        writeFile(dir.filePath(target), "another file");
+    else if (!target.isEmpty())
+        QVERIFY(QFile::link(u"doc.txt"_s, dir.filePath(target)));
+    const QStringList before = entries(dir.path());
+
+    const TransformResult result = transformFile(input, output, keyBytes(u"k"_s));
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), before);
+    if (refused) {
+        QCOMPARE(result.error.number, EEXIST);
+        QCOMPARE(result.error.description, u"The output name leads back to this file itself"_s);
+    } else {
+        // Followed as a plain open would: the link's target gets the bytes, the link stays a link.
+        QCOMPARE(result.outcome, TransformOutcome::Written);
+        QCOMPARE(readAll(dir.filePath(target)), reference(bytes, u"k"_s));
+        QVERIFY(QFileInfo(output).isSymLink());
+    }
+}
+
+void tst_Cipher::inputChangedDuringAYield_data()
+{
+    QTest::addColumn<qsizetype>("newSize"); // of the file's bytes, of which the first ten are rewritten
+    QTest::addColumn<int>("number");
+    QTest::newRow("cut short") << qsizetype(1500) << ENODATA;
+    QTest::newRow("grown") << qsizetype(8000) << EBUSY;
+    QTest::newRow("rewritten in place") << qsizetype(5000) << EBUSY;
+}
+
+void tst_Cipher::inputChangedDuringAYield()
+{
+    QFETCH(qsizetype, newSize);
+    QFETCH(int, number);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    QByteArray bytes = randomBytes(5000);
+    writeFile(input, bytes);
+    writeFile(output, "old");
+    // Made long ago, so that a rewrite shows in the modification time however coarse the clock.
+    const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(input).constData(), times, 0), 0);
+
+    // By byte 2000 the third chunk of 1000 has been read; the file changes before the fourth.
+    const TransformObserver observer {[&](qint64 i, qint64) {
+                                          if (i != 2000)
+                                              return true;
+                                          bytes.append(randomBytes(3000));
+                                          bytes.resize(newSize);
+                                          bytes.replace(0, 10, QByteArray(10, 'x'));
+                                          return putFile(input, bytes);
+                                      },
+                                      {}};
+    const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), observer, 1000);
+    QCOMPARE(result.error.number, number);
+    if (number == EBUSY)
+        QCOMPARE(result.error.description, u"The file changed while it was being read"_s);
+    QCOMPARE(readAll(output), QByteArray("old"));
     QCOMPARE(readAll(input), bytes);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
 }

@@ -4,40 +4,147 @@
 #include "cipher/Progress.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Links followed at most, as the kernel's own limit for one path.
+constexpr int MaxLinkDepth = 40;
 
 TransformResult failed(int number)
 {
     return {TransformOutcome::Failed, FileError::fromErrno(number)};
 }
 
-// Qt keeps the system's error only as text; errno right after the failing call still holds its number.
-int errnoOr(int fallback)
+TransformResult failed(const FileError& error)
 {
-    return errno != 0 ? errno : fallback;
+    return {TransformOutcome::Failed, error};
 }
 
-// An existing output must be writable by this user: renaming a new file over it would otherwise replace a
-// file the user may not change. A missing output is fine; it will be created.
-int outputWriteError(const QByteArray& path)
+bool sameFile(const struct stat& a, const struct stat& b)
 {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The name that writing to `path` would really reach: symbolic links are followed as open() follows them, and
+// a dangling link leads to the name it would create.
+int followLinks(QByteArray& path)
+{
+    for (int depth = 0; depth < MaxLinkDepth; ++depth) {
+        struct stat info
+        {
+        };
+        if (::lstat(path.constData(), &info) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(info.st_mode))
+            return 0;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+        if (n < 0)
+            return errno;
+        if (n == sizeof target)
+            return ENAMETOOLONG;
+        const QByteArray link(target, n);
+        path = link.startsWith('/') ? link : path.left(path.lastIndexOf('/') + 1) + link;
+    }
+    return ELOOP;
+}
+
+// Where the output goes, and what it would replace there.
+struct OutputTarget
+{
+    QByteArray path;
+    bool exists = false;
+    struct stat replaced
+    {
+    };
+};
+
+// An existing output must be writable by this user: renaming a new file over it would otherwise replace a
+// file the user may not change. It must not be the input either. A missing output is fine; it will be created.
+FileError checkTarget(OutputTarget& target, const struct stat& input)
+{
+    target.exists = ::stat(target.path.constData(), &target.replaced) == 0;
+    if (!target.exists)
+        return errno == ENOENT ? FileError() : FileError::fromErrno(errno);
+    if (sameFile(target.replaced, input))
+        return FileError::outputIsInput();
     // Non-blocking, so a FIFO without a reader fails (ENXIO) instead of hanging the window.
-    const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0) {
-        ::close(fd);
+    const int fd = ::open(target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return FileError::fromErrno(errno);
+    ::close(fd);
+    return {};
+}
+
+// The owner may always read and write the output; group and others get no more than the input gives them, nor
+// more than the file it replaces gave them.
+mode_t outputMode(const struct stat& input, const OutputTarget& target)
+{
+    mode_t mode = (input.st_mode & 0777) | S_IRUSR | S_IWUSR;
+    if (target.exists)
+        mode &= target.replaced.st_mode | S_IRWXU;
+    return mode;
+}
+
+// A new file under a short name in the output's folder, so that any output name the filesystem takes can be
+// replaced. It is removed again unless it has been renamed over the output.
+class TemporaryOutput
+{
+public:
+    explicit TemporaryOutput(const QByteArray& outputPath)
+        : m_path(outputPath.left(outputPath.lastIndexOf('/') + 1) + ".zafrel-XXXXXX")
+    { }
+    ~TemporaryOutput()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_committed && m_created)
+            ::unlink(m_path.constData());
+    }
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+
+    int create(mode_t mode)
+    {
+        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
+        if (m_fd < 0)
+            return errno;
+        m_created = true;
+        // Before the first byte: a decrypted 0600 file must never sit in a wider temporary file, even briefly.
+        return ::fchmod(m_fd, mode) != 0 ? errno : 0;
+    }
+
+    int fd() const { return m_fd; }
+
+    // Synced and closed before the rename, so the new name never shows a file that is not whole on disk.
+    int commitAs(const QByteArray& path)
+    {
+        if (::fsync(m_fd) != 0)
+            return errno;
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0)
+            return errno;
+        if (::rename(m_path.constData(), path.constData()) != 0)
+            return errno;
+        m_committed = true;
         return 0;
     }
-    return errno == ENOENT ? 0 : errno;
-}
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_created = false;
+    bool m_committed = false;
+};
 
 // Reads exactly `size` bytes at `offset`; a file cut short under our feet is an error, not a shorter output.
 int readFully(int fd, char* data, qint64 size, qint64 offset)
@@ -73,13 +180,24 @@ int writeFully(int fd, const char* data, qint64 size)
     return 0;
 }
 
+// The input still has the size and modification time it had when it was opened.
+bool unchanged(int fd, const struct stat& opened)
+{
+    struct stat now
+    {
+    };
+    return ::fstat(fd, &now) == 0 && now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec
+        && now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 QString outputPath(const QString& inputPath, bool encrypt)
 {
     if (encrypt)
         return inputPath + u".enc"_s;
-    return inputPath.left(std::max<qsizetype>(0, inputPath.size() - 4));
+    const qsizetype nameLength = inputPath.size() - inputPath.lastIndexOf(u'/') - 1;
+    return nameLength > 4 ? inputPath.chopped(4) : QString();
 }
 
 FileTransform::FileTransform(const QString& inputPath)
@@ -115,8 +233,7 @@ FileError FileTransform::open()
         return FileError::fromErrno(EISDIR);
     }
     m_fd = fd;
-    m_length = static_cast<qint64>(info.st_size);
-    m_permissions = info.st_mode & 0777;
+    m_opened = info;
     return {};
 }
 
@@ -129,24 +246,18 @@ TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView
     if (outputPath.isEmpty())
         return failed(ENOENT);
 
-    const QByteArray encodedOutput = QFile::encodeName(outputPath);
-    if (const int number = outputWriteError(encodedOutput))
+    OutputTarget target {QFile::encodeName(outputPath)};
+    if (const int number = followLinks(target.path))
+        return failed(number);
+    if (const FileError error = checkTarget(target, m_opened); error.isError())
+        return failed(error);
+
+    TemporaryOutput output(target.path);
+    if (const int number = output.create(outputMode(m_opened, target)))
         return failed(number);
 
-    // Until commit() the bytes live in a temporary file; leaving this scope without commit removes it.
-    QSaveFile output(outputPath);
-    errno = 0;
-    if (!output.open(QIODevice::WriteOnly))
-        return failed(errnoOr(EIO));
-    const int outFd = output.handle();
-    if (outFd < 0)
-        return failed(EBADF);
-    // Before the first byte: a decrypted 0600 file must never sit in a 0644 temporary file, even briefly.
-    if (::fchmod(outFd, m_permissions) != 0)
-        return failed(errno);
-
     KeyStream stream(key);
-    const qint64 length = m_length;
+    const qint64 length = m_opened.st_size;
     const qint64 step = checkpointStep(length);
     qint64 nextCheckpoint = step > 0 ? 0 : length; // `length` is past every byte: no checkpoint
     const qint64 chunkSize = std::min(m_chunkSize, std::max<qint64>(length, 1));
@@ -162,15 +273,13 @@ TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView
             const qint64 upTo = nextCheckpoint - offset + 1; // the checkpoint byte itself is combined first
             stream.apply(buffer.get() + done, upTo - done);
             done = upTo;
-            if (observer.onCheckpoint && !observer.onCheckpoint(nextCheckpoint, length)) {
-                output.cancelWriting();
+            if (observer.onCheckpoint && !observer.onCheckpoint(nextCheckpoint, length))
                 return {TransformOutcome::Stopped, {}};
-            }
             nextCheckpoint += step;
         }
         stream.apply(buffer.get() + done, size - done);
 
-        if (const int number = writeFully(outFd, buffer.get(), size))
+        if (const int number = writeFully(output.fd(), buffer.get(), size))
             return failed(number);
         offset += size;
     }
@@ -178,14 +287,14 @@ TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView
     if (observer.onFinishing)
         observer.onFinishing();
 
-    if (::fsync(outFd) != 0)
-        return failed(errno);
-    // Checked again: the old output may have been made read-only while we yielded.
-    if (const int number = outputWriteError(encodedOutput))
+    // A file that grew, or was rewritten, while we read it would give an output that matches no version of it.
+    if (!unchanged(m_fd, m_opened))
+        return failed(FileError::inputChanged());
+    // Checked again: while we yielded, the old output may have been made read-only, or the input moved there.
+    if (const FileError error = checkTarget(target, m_opened); error.isError())
+        return failed(error);
+    if (const int number = output.commitAs(target.path))
         return failed(number);
-    errno = 0;
-    if (!output.commit())
-        return failed(errnoOr(EIO));
     return {TransformOutcome::Written, {}};
 }
 

@@ -5,9 +5,11 @@
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
+#include <sys/stat.h>
 
 // The output of a file: encrypting appends ".enc"; decrypting removes the last four characters, whatever
-// they are.
+// they are. A name (the part after the last '/') of four characters or fewer has no decrypted name in its own
+// folder: the result is empty.
 QString outputPath(const QString& inputPath, bool encrypt);
 
 enum class TransformOutcome
@@ -33,8 +35,10 @@ struct TransformObserver
 };
 
 // One file streamed through the repeating-key XOR into an output that is replaced atomically: the bytes go
-// to a temporary file beside the output, which gets the input's permission bits before any byte is written
-// and is renamed over the output only once complete and synced. The input is only ever read.
+// to a temporary file of a short name beside the output, which gets its permission bits before any byte is
+// written and is renamed over the output only once complete and synced. A symbolic link at the output name is
+// followed, as a plain open would; an output that is the input itself is refused. The input is only ever read,
+// and one that changes while it is read fails.
 class FileTransform
 {
 public:
@@ -48,7 +52,7 @@ public:
     // Opens the input read-only and takes its length. A path that names no file fails (ENOENT); nothing is
     // created.
     FileError open();
-    qint64 length() const { return m_length; }
+    qint64 length() const { return m_opened.st_size; }
 
     // Small chunks let tests cross chunk boundaries with small files.
     void setChunkSize(qint64 bytes) { m_chunkSize = bytes > 0 ? bytes : DefaultChunkSize; }
@@ -59,8 +63,9 @@ public:
 private:
     QString m_inputPath;
     int m_fd = -1;
-    qint64 m_length = 0;
-    unsigned m_permissions = 0;
+    struct stat m_opened
+    {
+    }; // the input as it was when opened
     qint64 m_chunkSize = DefaultChunkSize;
 };
 
