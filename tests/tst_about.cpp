@@ -97,6 +97,7 @@ private Q_SLOTS:
     void closing();
     void links_data();
     void links();
+    void doubleClickOpensOnce();
 
 private:
     // Opens About with a real click on the main window's link and runs `whileOpen` inside its modal loop. A
@@ -398,6 +399,21 @@ void tst_About::links()
         QCOMPARE(about->blnBlink, before ? False : True);
     });
     QVERIFY(m_leftOpen);
+}
+
+void tst_About::doubleClickOpensOnce()
+{
+    // Through the window system, as a person double-clicks: press, release, press, release, quickly.
+    const auto doubleClick = [](QWidget* label) {
+        QWidget* window = label->window();
+        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, label->mapTo(window, label->rect().center()));
+    };
+    doubleClick(m_form->Label2);
+    QCOMPARE(Platform::Shell::takeRequests().size(), 1);
+    openAbout([&](frmAbout* about) {
+        doubleClick(about->Label7);
+        QCOMPARE(Platform::Shell::takeRequests().size(), 1);
+    });
 }
 
 int main(int argc, char* argv[])

@@ -87,7 +87,7 @@ bool tst_ProcessFile::process(const QString& path, bool encrypt, qint64 totalByt
     m_form->itmCurrent = m_form->lvw->addRow(m_form->imgl.image(encrypt ? 1 : 3));
     m_form->lvw->setSubItem(m_form->itmCurrent, StatusList::Status, u"Loading..."_s);
     m_form->lngTotalBytes = totalBytes;
-    return m_form->ProcessFile(path, encrypt ? True : False);
+    return m_form->ProcessFile(path, encrypt ? True : False, QFileInfo(path).size());
 }
 
 void tst_ProcessFile::tooSmallTouchesNoBar_data()
@@ -165,24 +165,29 @@ void tst_ProcessFile::cancelWritesNothing_data()
 {
     QTest::addColumn<bool>("beforeStart");
     QTest::addColumn<bool>("byClosing");
-    QTest::newRow("set before the file: stops at byte 0") << true << false;
-    QTest::newRow("cancel click mid-file") << false << false;
-    QTest::newRow("window closed mid-file") << false << true;
+    QTest::addColumn<int>("stopAt"); // the row bar's value in whose yield the cancel or close lands
+    QTest::newRow("set before the file: stops at byte 0") << true << false << 0;
+    QTest::newRow("cancel click mid-file") << false << false << 40;
+    QTest::newRow("window closed mid-file") << false << true << 40;
+    // A cancel there comes too late for the file; a close does not.
+    QTest::newRow("window closed at the last checkpoint") << false << true << 100;
 }
 
 void tst_ProcessFile::cancelWritesNothing()
 {
     QFETCH(bool, beforeStart);
     QFETCH(bool, byClosing);
+    QFETCH(int, stopAt);
     const QString path = m_dir->filePath(u"big"_s);
     const QString output = m_dir->filePath(u"big.enc"_s);
-    writeFile(path, sample(300000));
+    // 300001 bytes: the last checkpoint is the last byte, the only one where the row bar shows 100.
+    writeFile(path, sample(300001));
     writeFile(output, "old output");
     m_form->blnCancel = beforeStart ? True : False;
     int checkpoints = 0;
     connect(m_form->proglvw, &QProgressBar::valueChanged, this, [&](int value) {
         ++checkpoints;
-        if (value == 40)
+        if (value == stopAt && !beforeStart)
             QTimer::singleShot(0, m_form.get(), [&] {
                 if (byClosing)
                     m_form->close();
@@ -191,14 +196,14 @@ void tst_ProcessFile::cancelWritesNothing()
             });
     });
 
-    QVERIFY(!process(path, true, 300000));
-    QCOMPARE(checkpoints, beforeStart ? 0 : 41);
+    QVERIFY(!process(path, true, 300001));
+    QCOMPARE(checkpoints, beforeStart ? 0 : stopAt + 1); // each whole value once, then back to 0
     QCOMPARE(m_form->proglvw->value(), 0);
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(m_form->progEnc->value(), 0);
     QCOMPARE(status(), u"Loading..."_s);
     QCOMPARE(readAll(output), QByteArray("old output"));
-    QCOMPARE(readAll(path), sample(300000));
+    QCOMPARE(readAll(path), sample(300001));
     QCOMPARE(entries(m_dir->path()), QStringList({u"big"_s, u"big.enc"_s}));
 }
 
@@ -208,12 +213,17 @@ void tst_ProcessFile::errorPath_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QStringList>("leftInFolder");
-    QTest::newRow("input missing") << u"missing"_s << 2 << u"No such file or directory"_s << QStringList();
+    QTest::addColumn<QString>("input");
+    QTest::newRow("input missing") << u"missing"_s << 2 << u"No such file or directory"_s << QStringList()
+                                   << u"in.enc"_s;
     QTest::newRow("directory at the output")
-        << u"directory"_s << 21 << u"Is a directory"_s << QStringList({u"in"_s, u"in.enc"_s});
+        << u"directory"_s << 21 << u"Is a directory"_s << QStringList({u"in"_s, u"in.enc"_s}) << u"in.enc"_s;
     // The run's totals cleared during a yield: the overall share cannot be formed.
     QTest::newRow("total cleared") << u"total"_s << 33 << u"Numerical argument out of domain"_s
-                                   << QStringList({u"in.enc"_s});
+                                   << QStringList({u"in.enc"_s}) << u"in.enc"_s;
+    // Four characters less than ".../zz/abcd" would be ".../z", an unrelated file outside the input's folder.
+    QTest::newRow("name too short") << u"short"_s << 22 << u"The name is too short to remove four characters"_s
+                                    << QStringList({u"z"_s, u"zz"_s}) << u"zz/abcd"_s;
 }
 
 void tst_ProcessFile::errorPath()
@@ -222,7 +232,11 @@ void tst_ProcessFile::errorPath()
     QFETCH(int, number);
     QFETCH(QString, description);
     QFETCH(QStringList, leftInFolder);
-    const QString path = m_dir->filePath(u"in.enc"_s);
+    QFETCH(QString, input);
+    const QString path = m_dir->filePath(input);
+    const QString unrelated = m_dir->filePath(u"z"_s);
+    if (fault == u"short"_s)
+        QVERIFY(QDir(m_dir->path()).mkdir(u"zz"_s) && putFile(unrelated, "unrelated"));
     if (fault != u"missing"_s)
         writeFile(path, sample(4000));
     if (fault == u"directory"_s)
@@ -241,6 +255,8 @@ void tst_ProcessFile::errorPath()
     QCOMPARE(entries(m_dir->path()), leftInFolder);
     if (fault != u"missing"_s)
         QCOMPARE(readAll(path), sample(4000));
+    if (fault == u"short"_s)
+        QCOMPARE(readAll(unrelated), QByteArray("unrelated"));
 }
 
 void tst_ProcessFile::keyEmptiedDuringAYield()

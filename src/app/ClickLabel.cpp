@@ -16,6 +16,13 @@ void ClickLabel::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
+// The second press of a double-click arrives as a double-click event, which QWidget would hand on as a press:
+// it is taken and dropped here, so a double-click counts as one click.
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());

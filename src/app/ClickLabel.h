@@ -3,7 +3,7 @@
 #include <QLabel>
 
 // A label that keeps its mouse presses to itself, so a press on it never reaches the window behind, and
-// emits clicked() for a left press released over it.
+// emits clicked() for a left press released over it; a double-click is one click.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -17,6 +17,7 @@ Q_SIGNALS:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:

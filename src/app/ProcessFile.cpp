@@ -48,7 +48,7 @@ void setBarValue(QProgressBar* bar, int value)
 
 } // namespace
 
-bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
+bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measuredLength)
 {
     const bool encrypt = blnEncrypt != False;
     QProgressBar* const overallBar = encrypt ? progEnc : progDec;
@@ -79,11 +79,19 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
         return failFile(error);
     }
     lngFileBytes = transform.length();
+    // The run counted the file as it was when measured: a file that changed since is not the file it counted.
+    if (lngFileBytes != measuredLength)
+        return failFile(FileError::inputChanged());
     if (lngFileBytes < 2) {
         lvw->setSubItem(row, StatusList::Status, u"File Too small"_s);
         lvw->setSubItemIcon(row, StatusList::Status, imgl.image(2));
         return false;
     }
+
+    // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
+    const QString output = outputPath(strPath, encrypt);
+    if (output.isEmpty())
+        return failFile(FileError::nameTooShort());
 
     // Read afresh for every file: the key box can be emptied while an earlier file yields.
     const QByteArray key = keyBytes((encrypt ? txtKeyEnc : txtKeyDec)->text());
@@ -97,15 +105,17 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
     const QPointer<frmMain> window(this);
     bool cancelled = false;
     FileError progressError;
+    const auto stop = [&] {
+        cancelled = true;
+        proglvw->setValue(0);
+        proglvw->hide();
+        overallBar->setValue(0);
+        return false;
+    };
     TransformObserver observer;
     observer.onCheckpoint = [&](qint64 i, qint64 length) {
-        if (blnCancel != False) {
-            cancelled = true;
-            proglvw->setValue(0);
-            proglvw->hide();
-            overallBar->setValue(0);
-            return false;
-        }
+        if (blnCancel != False)
+            return stop();
         setBarValue(proglvw, shownPercent(rowPercent(i, length)));
         const OverallPercent overall = overallPercent(i, length, lngFileBytes, lngTotalBytes, intProgressBase);
         if (overall.error.isError()) {
@@ -117,8 +127,10 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
         // The list's refresh: only the bars change here and each repaints itself when its value moves; a repaint
         // of the whole list costs about ten times the yield, at up to 1500 checkpoints per file.
         QCoreApplication::processEvents();
-        // Nothing of the window may be touched once it is gone; stopping discards the output.
-        return !window.isNull();
+        if (window.isNull())
+            return false;
+        // A cancel in the last checkpoint's yield comes too late for this file; a closed window writes nothing more.
+        return m_unloaded ? stop() : true;
     };
     observer.onFinishing = [&] {
         proglvw->hide();
@@ -126,7 +138,7 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt)
         lvw->repaint();
     };
 
-    const TransformResult result = transform.writeTo(outputPath(strPath, encrypt), key, observer);
+    const TransformResult result = transform.writeTo(output, key, observer);
     if (window.isNull())
         return false;
     switch (result.outcome) {

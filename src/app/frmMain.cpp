@@ -351,6 +351,7 @@ void frmMain::Form_Unload(int& /*cancel*/)
 {
     // Closing ends the application at once, whatever is in progress: a run in progress stops at its next
     // checkpoint without writing, every window goes, and the event loop ends as soon as control returns to it.
+    m_unloaded = true;
     blnCancel = True;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this)

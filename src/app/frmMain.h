@@ -113,13 +113,17 @@ private:
     friend class tst_ProcessFile;
     friend class Run;
 
+    // Set once the window is closed: a run still in a yield then writes nothing more.
+    bool m_unloaded = false;
+
     // Run handlers on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
     int m_runsInProgress = 0;
     const RunMode* m_pendingStart = nullptr;
 
     std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
 
-    bool ProcessFile(const QString& strPath, Flag blnEncrypt);
+    // `measuredLength` is the length the run's size pass found; a file that no longer has it fails.
+    bool ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measuredLength);
 
     void buildBanner();
     void buildModeButtons();

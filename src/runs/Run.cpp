@@ -5,6 +5,7 @@
 #include "runs/RunMode.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -61,7 +62,7 @@ public:
         start();
         --m_form.m_runsInProgress;
         // A closed window takes no further clicks.
-        if (const RunMode* pending = std::exchange(m_form.m_pendingStart, nullptr); pending && m_form.isVisible())
+        if (const RunMode* pending = std::exchange(m_form.m_pendingStart, nullptr); pending && !m_form.m_unloaded)
             Run(m_form, *pending).click();
     }
 
@@ -70,8 +71,8 @@ private:
     {
         m_form.blnCancel = True;
         showIdle();
-        setQueueCommandsEnabled(true);
-        m_form.blnRunning = False;
+        control(m_mode.add)->setEnabled(true);
+        endRun();
         clearQueue();
         m_form.lvw->removeAllRows();
         m_run->setEnabled(false);
@@ -93,7 +94,8 @@ private:
         m_form.intProgressBase = 0;
         const int fileCount = m_queue->count();
         // The queue stays as it is while the run reads it by position.
-        setQueueCommandsEnabled(false);
+        control(m_mode.add)->setEnabled(false);
+        control(m_mode.clear)->setEnabled(false);
         if (!measure(fileCount))
             return;
         m_run->setIcon(Resources::icon(Resources::BusyIcon));
@@ -113,19 +115,23 @@ private:
             m_form.lvw->scrollTo(m_form.itmCurrent);
             m_form.lvw->repaint();
             // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
-            if (m_form.ProcessFile(m_queue->itemText(p), m_mode.blnEncrypt))
+            if (m_form.ProcessFile(m_queue->itemText(p), m_mode.blnEncrypt, m_lengths.at(p)))
                 m_form.lvw->setSubItem(m_form.itmCurrent, StatusList::Status, QString::fromUtf16(m_mode.successText));
             // Cumulative, so rounding never drifts and the last file ends at 100.
             doneBytes += m_lengths.at(p);
             m_form.intProgressBase = wholePercent(doneBytes, runBytes);
+            // Once between files, whatever their size: the window repaints, and a click lands here (a cancel is
+            // seen before the next row).
+            if (p + 1 < fileCount)
+                QCoreApplication::processEvents();
         }
         if (m_form.blnCancel)
             return;
         m_form.lvw->repaint();
-        m_form.blnRunning = False;
         showIdle();
         clearQueue();
-        setQueueCommandsEnabled(true);
+        control(m_mode.add)->setEnabled(true);
+        endRun();
     }
 
     // Takes every queued file's length, read-only: a file that cannot be opened ends the run before any row.
@@ -157,8 +163,17 @@ private:
         m_form.proglvw->hide();
         setCaptions(QString::fromUtf16(m_mode.idleLabel), QString::fromUtf16(m_mode.idleDesc));
         m_form.blnCancel = False;
+        control(m_mode.add)->setEnabled(true);
+        endRun();
+    }
+
+    // No run is active any more, so the queue of either mode may be cleared again, also the one whose run was
+    // cancelled from the other mode's button.
+    void endRun()
+    {
         m_form.blnRunning = False;
-        setQueueCommandsEnabled(true);
+        for (const RunMode* mode : {&EncryptRun, &DecryptRun})
+            control(mode->clear)->setEnabled(true);
     }
 
     void showIdle()
@@ -175,12 +190,6 @@ private:
             widget->setText(text);
             widget->adjustSize();
         }
-    }
-
-    void setQueueCommandsEnabled(bool enabled)
-    {
-        control(m_mode.add)->setEnabled(enabled);
-        control(m_mode.clear)->setEnabled(enabled);
     }
 
     void clearQueue()
