@@ -1,6 +1,7 @@
 #include "WidgetHelpers.h"
 #include "app/LinkLabel.h"
 #include "app/Main.h"
+#include "app/Resources.h"
 #include "app/StatusList.h"
 #include "app/frmMain.h"
 
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void statusListColumns();
     void imageList();
     void linkLabelsLook();
+    void picturesAtBothScales();
+    void linkCursorAtBothScales();
     void clickOnSelectedModeChangesNothing();
     void modeSwitchKeepsEachPanel();
     void accessKeysSwitchMode();
@@ -196,6 +199,38 @@ void tst_MainWindow::linkLabelsLook()
         QCOMPARE(link->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(link->cursor().hotSpot(), QPoint(6, 0));
         QCOMPARE(link->cursor().pixmap().size(), QSize(32, 32));
+    }
+}
+
+void tst_MainWindow::picturesAtBothScales()
+{
+    // As the window holds them where it can be asked; each is its file at 1x and its @2x twin at ratio 2.
+    const QList<std::pair<QIcon, QString>> pictures {{m_form->windowIcon(), u"icons/app"_s},
+                                                     {control<QPushButton>("cmdEncrypt")->icon(), u"icons/102"_s},
+                                                     {control<QPushButton>("cmdDecrypt")->icon(), u"icons/103"_s},
+                                                     {Resources::icon(101), u"icons/101"_s},
+                                                     {m_form->imgl.image(1), u"imgl/1"_s},
+                                                     {m_form->imgl.image(2), u"imgl/2"_s},
+                                                     {m_form->imgl.image(3), u"imgl/3"_s},
+                                                     {Resources::banner(), u"banner"_s},
+                                                     {Resources::aboutLogo(), u"about/logo"_s},
+                                                     {Resources::aboutProductName(), u"about/product"_s}};
+    for (const auto& [picture, name] : pictures) {
+        const QPixmap one(u":/"_s + name + u".png"_s), two(u":/"_s + name + u"@2x.png"_s);
+        QCOMPARE(picture.pixmap(one.size(), 1).toImage(), one.toImage());
+        QCOMPARE(picture.pixmap(one.size(), 2).toImage(), two.toImage()); // twice the pixels, ratio 2
+    }
+}
+
+void tst_MainWindow::linkCursorAtBothScales()
+{
+    for (const int ratio : {1, 2}) {
+        const QCursor cursor = Resources::linkCursor(ratio);
+        QCOMPARE(cursor.pixmap().devicePixelRatio(), ratio);
+        // The X server takes the hot spot in pixels of the image, the other platforms in device-independent ones.
+        const QPoint spot = cursor.hotSpot() * (QGuiApplication::platformName() == u"xcb"_s ? 1 : ratio);
+        QCOMPARE(spot.y(), 0);
+        QCOMPARE(cursor.pixmap().toImage().pixelColor(spot), QColor(Qt::black)); // the outline at the fingertip
     }
 }
 

@@ -69,11 +69,11 @@ template<typename W, typename... Args> W* make(QWidget* parent, const QString& n
     return widget;
 }
 
-ClickLabel* makePicture(QWidget* parent, const QString& name, const QPixmap& picture, const QRect& geometry)
+ClickLabel* makePicture(QWidget* parent, const QString& name, const QIcon& picture, const QRect& geometry)
 {
     auto* image = make<ClickLabel>(parent, name);
-    image->setPixmap(picture);
     image->setGeometry(geometry);
+    image->setPixmap(picture.pixmap(geometry.size(), image->devicePixelRatio()));
     return image;
 }
 
@@ -136,7 +136,7 @@ void frmAbout::load()
     Shape2->setGeometry(twipsRect(0, 0, 5480, 4465));
     Image1 = makePicture(this, u"Image1"_s, Resources::aboutLogo(), twipsRect(450, 90, 4500, 1125));
     Image3 = makePicture(this, u"Image3"_s, Resources::aboutProductName(), twipsRect(1530, 1350, 2385, 660));
-    Image2 = makePicture(this, u"Image2"_s, Resources::appIcon().pixmap(32, 32), twipsRect(1170, 1110, 480, 480));
+    Image2 = makePicture(this, u"Image2"_s, Resources::appIcon(), twipsRect(1170, 1110, 480, 480));
     Label1 = makeLabel(this, u"Label1"_s, u"Programmers:", 360, 2100, Look::tahoma(true));
     Label2 = makeLabel(this, u"Label2"_s, LeftName, 780, 2400, font());
     Label3 = makeLabel(this, u"Label3"_s, RightName, 3030, 2400, font());

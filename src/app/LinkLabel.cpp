@@ -11,6 +11,6 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent)
     pal.setColor(QPalette::WindowText, Look::LinkBlue);
     setPalette(pal);
     setAutoFillBackground(false);
-    setCursor(Resources::linkCursor());
+    setCursor(Resources::linkCursor(devicePixelRatio()));
     adjustSize();
 }

@@ -2,9 +2,9 @@
 
 #include <QCursor>
 #include <QIcon>
-#include <QPixmap>
 
-// The application's pictures, drawn for it and carried in its resources.
+// The application's pictures, drawn for it and carried in its resources. Each comes at its own size and with twice
+// the pixels for high-dpi screens; a picture on a label is taken from its icon at the label's size and pixel ratio.
 namespace Resources {
 
 enum IconId : int
@@ -16,10 +16,12 @@ enum IconId : int
 
 QIcon appIcon();
 QIcon icon(int id);
-QPixmap banner();
-QPixmap aboutLogo();
-QPixmap aboutProductName();
-// The pointing hand over link labels, hot spot at the fingertip.
-QCursor linkCursor();
+// The status list's row pictures, 16 x 16: 1 padlock, 2 red cross, 3 key.
+QIcon listImage(int index);
+QIcon banner();
+QIcon aboutLogo();
+QIcon aboutProductName();
+// The pointing hand over link labels, hot spot at the fingertip, drawn for a screen of this pixel ratio.
+QCursor linkCursor(qreal devicePixelRatio);
 
 } // namespace Resources

@@ -172,12 +172,12 @@ frmMain::~frmMain() = default;
 void frmMain::buildBanner()
 {
     imgLogo = make<QLabel>(this, u"imgLogo"_s);
-    imgLogo->setPixmap(Resources::banner());
     imgLogo->setGeometry(twipsRect(0, 0, 7350, 825));
+    imgLogo->setPixmap(Resources::banner().pixmap(imgLogo->size(), imgLogo->devicePixelRatio()));
 
     Image2 = make<QLabel>(this, u"Image2"_s);
-    Image2->setPixmap(Resources::appIcon().pixmap(32, 32));
     Image2->setGeometry(twipsRect(90, 180, 480, 480));
+    Image2->setPixmap(Resources::appIcon().pixmap(Image2->size(), Image2->devicePixelRatio()));
 
     lblAbout = make<LinkLabel>(this, u"lblAbout"_s, u"About Zafrel"_s);
     lblAbout->move(px(6060), px(180));
@@ -291,9 +291,9 @@ void frmMain::buildStatusArea()
     proglvw = makeProgressBar(this, u"proglvw"_s, twipsRect(2880, 3270, 1515, 225));
     proglvw->hide();
 
-    imgl.add(QIcon(u":/imgl/1.png"_s));
-    imgl.add(QIcon(u":/imgl/2.png"_s), u"error_small"_s);
-    imgl.add(QIcon(u":/imgl/3.png"_s));
+    imgl.add(Resources::listImage(1));
+    imgl.add(Resources::listImage(2), u"error_small"_s);
+    imgl.add(Resources::listImage(3));
 }
 
 void frmMain::connectHandlers()
