@@ -16,6 +16,8 @@ void SetUpApplication()
     QApplication::setApplicationVersion(u"1.00"_s);
     QApplication::setOrganizationName(u"Kelmot"_s);
     QApplication::setWindowIcon(Resources::appIcon());
+    // Ties the window to the desktop entry of the same name (the Wayland application id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZAFREL_APP_ID));
 }
 
 void Main()
