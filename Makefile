@@ -1,32 +1,39 @@
-# Zafrel: the two everyday commands are `make run` and `make test`; both install what is missing first.
+# Zafrel: the two everyday commands are `make run` and `make test`; each installs what it is missing first.
+# build/ is the plain build that run, bench and package share; make test builds in folders of its own.
 BUILD      ?= build
+TEST_BUILD ?= build-test
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 MAKEFLAGS  += --no-print-directory
+PLAIN      := cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAFREL_WERROR=OFF -DZAFREL_SANITIZE=OFF
 
-.PHONY: run test build bench format deps package clean
+.PHONY: run test build bench format package clean
 
-deps:
+build:
 	@scripts/install-deps
-
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(PLAIN) -DBUILD_TESTING=OFF >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	@scripts/run $(BUILD)/zafrel
 
-test: deps
-	@scripts/test $(BUILD) $(ASAN_BUILD)
+test:
+	@scripts/install-deps test
+	@scripts/test $(TEST_BUILD) $(ASAN_BUILD)
 
-bench: build
+bench:
+	@scripts/install-deps
+	@$(PLAIN) -DBUILD_TESTING=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target zafrel_bench
 	@$(BUILD)/bench/zafrel_bench
 
 format:
-	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	@scripts/format
 
-package: build
-	@cd $(BUILD) && cpack -G DEB
+package:
+	@scripts/install-deps package
+	@$(MAKE) build
+	@scripts/package $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) $(ASAN_BUILD)
+	@rm -rf $(BUILD) $(TEST_BUILD) $(ASAN_BUILD)

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/Resources.h"
 #include "app/StatusList.h"
+#include "app/TitleFrame.h"
 #include "app/frmMain.h"
 
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void modeSwitchKeepsEachPanel();
     void accessKeysSwitchMode();
     void closingEndsTheProgram();
+    void titleFrameOffersCloseOnly();
 
 private:
     template<typename W = QWidget> W* control(const char* name) const { return ::control<W>(m_form.get(), name); }
@@ -291,6 +294,33 @@ void tst_MainWindow::closingEndsTheProgram()
     QVERIFY(!m_form->isVisible());
     QVERIFY(!other.isVisible());
     QCOMPARE(m_form->blnCancel, True);
+}
+
+// The stand-in for Qt's title bar on Wayland: the window whole inside it, its caption and icon, one button.
+void tst_MainWindow::titleFrameOffersCloseOnly()
+{
+    frmMain* form = m_form.release();
+    TitleFrame frame(form);
+    QCOMPARE(form->parentWidget(), &frame);
+    QVERIFY(!form->isWindow());
+    QVERIFY(frame.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(frame.windowTitle(), u"Zafrel 1.0"_s);
+    QCOMPARE(::control<QLabel>(&frame, "lblFrameCaption")->text(), u"Zafrel 1.0"_s);
+    QVERIFY(!frame.windowIcon().isNull());
+    QCOMPARE(frame.minimumSize(), frame.maximumSize());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.rect().contains(form->geometry()));
+    QCOMPARE(form->size(), QSize(483, 413));
+
+    const QList<QToolButton*> buttons = frame.findChildren<QToolButton*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(buttons.size(), 1);
+    QToolButton* close = buttons.first();
+    QCOMPARE(close->accessibleName(), u"Close"_s);
+    QTimer::singleShot(0, close, [close] { QTest::mouseClick(close, Qt::LeftButton); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(form->blnCancel, True);
+    QVERIFY(!frame.isVisible());
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "app/Resources.h"
+#include "app/TitleFrame.h"
 #include "app/frmMain.h"
 
 #include <QApplication>
@@ -16,17 +17,23 @@ void SetUpApplication()
     QApplication::setApplicationVersion(u"1.00"_s);
     QApplication::setOrganizationName(u"Kelmot"_s);
     QApplication::setWindowIcon(Resources::appIcon());
+    // Ties the window to the desktop entry of the same name (the Wayland application id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZAFREL_APP_ID));
 }
 
 void Main()
 {
     auto* form = new frmMain;
+    // Qt's own title bar on Wayland would offer minimise and maximise; the frame offers Close only.
+    QWidget* window = form;
+    if (QGuiApplication::platformName().startsWith(u"wayland"_s))
+        window = new TitleFrame(form);
     // The window lives until the event loop has ended, so no nested handler ever outlives it.
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [form] { delete form; });
-    if (const QScreen* screen = form->screen()) {
-        QRect frame = form->frameGeometry();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
-        form->move(frame.topLeft());
+        window->move(frame.topLeft());
     }
-    form->show();
+    window->show();
 }

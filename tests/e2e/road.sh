@@ -6,7 +6,11 @@
 #   3. close the window in the middle of a run: the process ends with status 0, the file in work gets no output
 #      and no temporary file is left.
 # Usage: road.sh PATH/TO/zafrel   (DISPLAY must name an X server without a window manager, e.g. from xvfb-run)
+# The tools come from XDOTOOL, IMPORT and PYTHON3 when these are set (the build finds them), else from PATH.
 set -euo pipefail
+xdotool() { command "${XDOTOOL:-xdotool}" "$@"; }
+import() { command "${IMPORT:-import}" "$@"; }
+python3() { command "${PYTHON3:-python3}" "$@"; }
 
 zafrel=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,6 +46,22 @@ wait_for() {
         ((SECONDS < deadline)) || fail "timed out after ${seconds}s waiting for $what"
         sleep 0.1
     done
+}
+
+# The screen has stopped changing: this capture is the same picture as the one before it.
+screen_still() {
+    import -window root "$work/now.rgb" || return 1
+    local same=1
+    cmp -s "$work/now.rgb" "$work/before.rgb" 2>/dev/null && same=0
+    mv "$work/now.rgb" "$work/before.rgb"
+    return $same
+}
+
+# A screenshot once every change the program was asked for has been drawn.
+still_shot() {
+    rm -f "$work/before.rgb"
+    wait_for "the window to be drawn" 20 screen_still
+    shot "$1"
 }
 
 visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
@@ -102,13 +122,12 @@ echo "road: encrypt three files chosen in the open-file dialog"
 click_add
 answer_dialog 'File to encrypt' '"a.txt" "b c.bin" "d.dat"'
 type_key
-shot 1-encrypt-ready
+still_shot 1-encrypt-ready
 click_run
 plain=("$work/plain/a.txt" "$work/plain/b c.bin" "$work/plain/d.dat")
 encrypted=("${plain[@]/%/.enc}")
 wait_for "the encrypted files" 60 all_exist "${encrypted[@]}"
-sleep 0.5
-shot 2-encrypted
+still_shot 2-encrypted
 for i in 0 1 2; do
     reference check "$key" "${plain[i]}" "${encrypted[i]}" || fail "encryption of ${plain[i]}"
 done
@@ -122,8 +141,7 @@ type_key
 click_run
 decrypted=("$work/copies/a.txt" "$work/copies/b c.bin" "$work/copies/d.dat")
 wait_for "the decrypted files" 60 all_exist "${decrypted[@]}"
-sleep 0.5
-shot 3-decrypted
+still_shot 3-decrypted
 for i in 0 1 2; do
     reference same "${plain[i]}" "${decrypted[i]}" || fail "decryption of ${encrypted[i]}"
 done
