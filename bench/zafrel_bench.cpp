@@ -2,11 +2,11 @@
 // figure. A new figure is one function that takes the Report and adds its lines.
 
 #include "app/Main.h"
-#include "app/StatusList.h"
 #include "app/frmMain.h"
 #include "cipher/FileTransform.h"
 #include "cipher/KeyStream.h"
 #include "platform/MessageBox.h"
+#include "widgets/StatusList.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -1,9 +1,9 @@
 #include "about/frmAbout.h"
 
-#include "app/LinkLabel.h"
-#include "app/Look.h"
-#include "app/Resources.h"
 #include "platform/Shell.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Look.h"
+#include "widgets/Resources.h"
 
 #include <QApplication>
 #include <QHideEvent>
@@ -13,7 +13,9 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using Look::make;
 using Look::px;
+using Look::twipsRect;
 
 namespace {
 
@@ -30,11 +32,6 @@ constexpr QStringView Tagline = u"Queue your files, type a key or let Zafrel mak
 constexpr QColor WindowBlue {18, 135, 205};
 constexpr QColor White {255, 255, 255};
 constexpr QColor Black {0, 0, 0};
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 // A rectangle drawn with a one-pixel border in the window-text colour, filled white or not at all. It takes
 // no mouse events: a press over it is a press on the window.
@@ -61,13 +58,6 @@ protected:
 private:
     bool m_filled;
 };
-
-template<typename W, typename... Args> W* make(QWidget* parent, const QString& name, Args&&... args)
-{
-    auto* widget = new W(std::forward<Args>(args)..., parent);
-    widget->setObjectName(name);
-    return widget;
-}
 
 ClickLabel* makePicture(QWidget* parent, const QString& name, const QIcon& picture, const QRect& geometry)
 {
@@ -137,10 +127,11 @@ void frmAbout::load()
     Image1 = makePicture(this, u"Image1"_s, Resources::aboutLogo(), twipsRect(450, 90, 4500, 1125));
     Image3 = makePicture(this, u"Image3"_s, Resources::aboutProductName(), twipsRect(1530, 1350, 2385, 660));
     Image2 = makePicture(this, u"Image2"_s, Resources::appIcon(), twipsRect(1170, 1110, 480, 480));
-    Label1 = makeLabel(this, u"Label1"_s, u"Programmers:", 360, 2100, Look::tahoma(true));
+    Label1 = makeLabel(this, u"Label1"_s, u"Programmers:", 360, 2100, Look::tahoma(Look::Style::Bold));
     Label2 = makeLabel(this, u"Label2"_s, LeftName, 780, 2400, font());
     Label3 = makeLabel(this, u"Label3"_s, RightName, 3030, 2400, font());
-    Label4 = makeLabel(this, u"Label4"_s, u"Encryption at your fingertips!", 2820, 1830, Look::tahoma(false, true));
+    Label4 = makeLabel(this, u"Label4"_s, u"Encryption at your fingertips!", 2820, 1830,
+                       Look::tahoma(Look::Style::Italic));
     Label5 = make<ClickLabel>(this, u"Label5"_s, Tagline.toString());
     Label5->setFont(Look::verdanaItalic());
     Label5->setWordWrap(true);

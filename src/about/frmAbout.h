@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/frmMain.h"
+#include "widgets/Flag.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,3 +1,5 @@
+#include "app/HelpAbout.h"
+
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
 #include "platform/Shell.h"
@@ -6,16 +8,18 @@
 
 using namespace Qt::StringLiterals;
 
+// Nothing is escaped: the address keeps the folder exactly as the system reports it, blanks included. An absolute
+// Linux folder brings its own leading slash to the three of a local address.
+QString helpAddress(const QString& executableFolder)
+{
+    return (executableFolder.startsWith(u'/') ? u"file://"_s : u"file:///"_s) + executableFolder + u"/Doc/help.htm"_s;
+}
+
 void frmMain::Label2_Click()
 {
-    // Read afresh at every click, from where the executable lies, never the current directory. Nothing is
-    // escaped: the address keeps the directory exactly as the system reports it, blanks included. An absolute
-    // Linux directory brings its own leading slash to the three of a local address.
-    const QString directory = QCoreApplication::applicationDirPath();
-    const QString address
-        = (directory.startsWith(u'/') ? u"file://"_s : u"file:///"_s) + directory + u"/Doc/help.htm"_s;
-    Platform::Shell::execute(this, u"open"_s, address, u""_s, QCoreApplication::applicationDirPath(),
-                             Platform::Shell::ShowNormal);
+    // Read afresh at every click, from where the executable lies, never the current directory.
+    const QString folder = QCoreApplication::applicationDirPath();
+    Platform::Shell::execute(this, u"open"_s, helpAddress(folder), u""_s, folder, Platform::Shell::ShowNormal);
 }
 
 void frmMain::lblAbout_Click()

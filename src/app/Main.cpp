@@ -1,8 +1,8 @@
 #include "app/Main.h"
 
-#include "app/Resources.h"
-#include "app/TitleFrame.h"
 #include "app/frmMain.h"
+#include "widgets/Resources.h"
+#include "widgets/TitleFrame.h"
 
 #include <QApplication>
 #include <QScreen>

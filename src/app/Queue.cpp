@@ -1,9 +1,7 @@
-#include "app/Queue.h"
-
-#include "app/FileDropTarget.h"
-#include "app/KeyGenerator.h"
 #include "app/frmMain.h"
+#include "cipher/KeyGenerator.h"
 #include "platform/FileDialog.h"
+#include "widgets/FileDropTarget.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -17,36 +15,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// What the encrypt and the decrypt queue differ in; Add and Clear are the same for both.
-struct QueueMode
-{
-    QString title;
-    QString filterDescription;
-    QString filterPattern;
-    QFrame* panel;
-    QComboBox* queue;
-    QPushButton* add;
-    QPushButton* run;
-};
-
-QueueMode encryptQueue(frmMain& form)
-{
-    return {u"File to encrypt"_s, u"All Files (*.*)"_s, u"*.*"_s,       form.fraEncrypt,
-            form.cmbFilesEnc,     form.cmdAddEnc,       form.cmdEncrypt};
-}
-
-QueueMode decryptQueue(frmMain& form)
-{
-    return {u"File to Decrypt"_s, u"Encrypted Files (*.enc)"_s,
-            u"*.enc"_s,           form.fraDecrypt,
-            form.cmbFilesDec,     form.CmdAddDec,
-            form.cmdDecrypt};
-}
-
 // Chosen files join the end of the queue in the order given, duplicates and all; the text field shows the last,
 // and the next Add of either mode opens in their folder. The run button is enabled even when nothing was chosen:
 // a run refuses an empty queue by itself.
-void queueChosen(const QueueMode& mode, const QStringList& paths)
+void queueChosen(const ModePanel& mode, const QStringList& paths)
 {
     if (!paths.isEmpty()) {
         mode.queue->addItems(paths);
@@ -56,13 +28,13 @@ void queueChosen(const QueueMode& mode, const QStringList& paths)
     mode.run->setEnabled(true);
 }
 
-void addFiles(frmMain& form, const QueueMode& mode)
+void addFiles(QWidget* owner, const ModePanel& mode)
 {
     Platform::OpenFileRequest request;
-    request.owner = &form;
-    request.title = mode.title;
-    request.filterDescription = mode.filterDescription;
-    request.filterPattern = mode.filterPattern;
+    request.owner = owner;
+    request.title = QString::fromUtf16(mode.design.dialogTitle);
+    request.filterDescription = QString::fromUtf16(mode.design.filterDescription);
+    request.filterPattern = QString::fromUtf16(mode.design.filterPattern);
     request.initialFolder = QDir::currentPath();
     request.multipleSelection = true;
     request.existingFilesOnly = true;
@@ -70,49 +42,50 @@ void addFiles(frmMain& form, const QueueMode& mode)
     queueChosen(mode, Platform::FileDialog::getOpenFileNames(request));
 }
 
-void clearFiles(frmMain& form, const QueueMode& mode)
+void clearFiles(RunState& state, const ModePanel& mode)
 {
     mode.queue->clear();
     mode.queue->clearEditText();
     // A run of the other mode may be yielding: its byte totals are its own (its own mode's Clear is disabled).
-    if (!form.blnRunning) {
-        form.lngTotalBytes = 0;
-        form.lngFileBytes = 0;
+    if (!state.blnRunning) {
+        state.lngTotalBytes = 0;
+        state.lngFileBytes = 0;
     }
 }
 
 // Dropped files are queued exactly as if chosen in the mode's Add dialog.
-void acceptDrops(const QueueMode& mode)
+void queueDrops(const ModePanel& mode)
 {
-    new FileDropTarget(mode.panel, mode.add, [mode](const QStringList& paths) { queueChosen(mode, paths); });
+    // The panel refers to the window's own members, which outlive the target (a child of the panel).
+    new FileDropTarget(mode.frame, mode.add, [mode](const QStringList& paths) { queueChosen(mode, paths); });
 }
 
 } // namespace
 
-void installQueueDrops(frmMain& form)
+void frmMain::installQueueDrops()
 {
-    acceptDrops(encryptQueue(form));
-    acceptDrops(decryptQueue(form));
+    queueDrops(encryptPanel());
+    queueDrops(decryptPanel());
 }
 
 void frmMain::cmdAddEnc_Click()
 {
-    addFiles(*this, encryptQueue(*this));
+    addFiles(this, encryptPanel());
 }
 
 void frmMain::CmdAddDec_Click()
 {
-    addFiles(*this, decryptQueue(*this));
+    addFiles(this, decryptPanel());
 }
 
 void frmMain::CmdClearEnc_Click()
 {
-    clearFiles(*this, encryptQueue(*this));
+    clearFiles(*this, encryptPanel());
 }
 
 void frmMain::CmdClearDec_Click()
 {
-    clearFiles(*this, decryptQueue(*this));
+    clearFiles(*this, decryptPanel());
 }
 
 void frmMain::cmdAutoKey_Click()

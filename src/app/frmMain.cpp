@@ -1,11 +1,10 @@
 #include "app/frmMain.h"
 
 #include "about/frmAbout.h"
-#include "app/LinkLabel.h"
-#include "app/Look.h"
-#include "app/Queue.h"
-#include "app/Resources.h"
-#include "app/StatusList.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Look.h"
+#include "widgets/Resources.h"
+#include "widgets/StatusList.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -19,21 +18,11 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+using Look::make;
 using Look::px;
+using Look::twipsRect;
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
-template<typename W, typename... Args> W* make(QWidget* parent, const QString& name, Args&&... args)
-{
-    auto* widget = new W(std::forward<Args>(args)..., parent);
-    widget->setObjectName(name);
-    return widget;
-}
 
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, const QFont& font)
 {
@@ -71,77 +60,9 @@ QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect&
     return bar;
 }
 
-// What differs between the encrypt and the decrypt panel; everything else they share.
-struct PanelDesign
+QString text(const char16_t* design)
 {
-    QString frame, filesLabel, queue, add, clear, keyLabel, key, upperLine, lowerLine, run, runLabel, runDesc, shape,
-        bar;
-    QString filesText, runLabelText, runDescText;
-    int runIcon;
-    QPalette::ColorRole upperLineRole;
-    int upperLineEnd, lowerLineY;
-    int shapeLeft, barLeft;
-};
-
-struct PanelControls
-{
-    QFrame* frame;
-    QLabel* filesLabel;
-    QComboBox* queue;
-    QPushButton* add;
-    QPushButton* clear;
-    QLabel* keyLabel;
-    QLineEdit* key;
-    QFrame* upperLine;
-    QFrame* lowerLine;
-    QPushButton* run;
-    QLabel* runLabel;
-    QLabel* runDesc;
-    QFrame* shape;
-    QProgressBar* bar;
-};
-
-PanelControls buildPanel(QWidget* window, const PanelDesign& d)
-{
-    PanelControls c;
-    c.frame = make<QFrame>(window, d.frame);
-    c.frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    c.frame->setGeometry(twipsRect(30, 1140, 7185, 2415));
-    c.frame->setFont(Look::msSansSerif());
-    QWidget* p = c.frame;
-
-    c.filesLabel = makeLabel(p, d.filesLabel, d.filesText, 210, 480, Look::msSansSerif());
-
-    c.queue = make<QComboBox>(p, d.queue);
-    c.queue->setEditable(true);
-    // Typing in the text field never makes an entry: the queue holds only what Add chose.
-    c.queue->setInsertPolicy(QComboBox::NoInsert);
-    c.queue->setGeometry(twipsRect(1710, 450, 4000, 315));
-
-    c.add = makeButton(p, d.add, u"Add..."_s, twipsRect(5820, 450, 615, 315));
-    c.clear = makeButton(p, d.clear, u"Clear"_s, twipsRect(6510, 450, 615, 315));
-
-    c.keyLabel = makeLabel(p, d.keyLabel, u"Key:"_s, 1170, 990, Look::msSansSerif());
-    c.key = make<QLineEdit>(p, d.key);
-    c.key->setMaxLength(std::numeric_limits<int>::max());
-    c.key->setGeometry(twipsRect(1710, 990, 4000, 315));
-
-    c.upperLine = makeLine(p, d.upperLine, d.upperLineRole, 30, d.upperLineEnd, 1350);
-    c.lowerLine = makeLine(p, d.lowerLine, QPalette::Mid, 30, 7140, d.lowerLineY);
-
-    c.run = makeButton(p, d.run, QString(), twipsRect(90, 1470, 885, 765));
-    c.run->setIcon(Resources::icon(d.runIcon));
-    c.run->setIconSize(QSize(32, 32));
-
-    c.runLabel = makeLabel(p, d.runLabel, d.runLabelText, 1050, 1500, Look::tahoma(true));
-    c.runDesc = makeLabel(p, d.runDesc, d.runDescText, 1050, 1800, Look::msSansSerif());
-
-    c.shape = make<QFrame>(p, d.shape);
-    c.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    c.shape->setLineWidth(1);
-    c.shape->setGeometry(twipsRect(d.shapeLeft, 2040, 5895, 255));
-    c.bar = makeProgressBar(p, d.bar, twipsRect(d.barLeft, 2070, 5835, 195));
-    return c;
+    return QString::fromUtf16(design);
 }
 
 } // namespace
@@ -159,11 +80,13 @@ frmMain::frmMain(QWidget* parent)
 
     buildBanner();
     buildModeButtons();
-    buildEncryptPanel();
-    buildDecryptPanel();
+    buildPanel(encryptPanel());
+    cmdAutoKey = makeButton(fraEncrypt, u"cmdAutoKey"_s, u"Auto"_s, twipsRect(5820, 990, 615, 315));
+    progEnc->setToolTip(u"Overall progress"_s);
+    buildPanel(decryptPanel());
     buildStatusArea();
     connectHandlers();
-    installQueueDrops(*this);
+    installQueueDrops();
     Form_Load();
 }
 
@@ -196,91 +119,90 @@ void frmMain::buildModeButtons()
     }
 }
 
-void frmMain::buildEncryptPanel()
+ModePanel frmMain::encryptPanel()
 {
-    const PanelControls c = buildPanel(this,
-                                       {u"fraEncrypt"_s,
-                                        u"lblFilesEnc"_s,
-                                        u"cmbFilesEnc"_s,
-                                        u"cmdAddEnc"_s,
-                                        u"CmdClearEnc"_s,
-                                        u"lblKeyEnc"_s,
-                                        u"txtKeyEnc"_s,
-                                        u"Line4"_s,
-                                        u"Line3"_s,
-                                        u"cmdEncrypt"_s,
-                                        u"lblEncryptNow"_s,
-                                        u"lblEncryptDescBig"_s,
-                                        u"Shape2"_s,
-                                        u"progEnc"_s,
-                                        u"File(s) to encrypt:"_s,
-                                        u"Encrypt Now!"_s,
-                                        u"Click to encrypt the files"_s,
-                                        Resources::EncryptIcon,
-                                        QPalette::Light,
-                                        7140,
-                                        1365,
-                                        1140,
-                                        1170});
-    fraEncrypt = c.frame;
-    lblFilesEnc = c.filesLabel;
-    cmbFilesEnc = c.queue;
-    cmdAddEnc = c.add;
-    CmdClearEnc = c.clear;
-    lblKeyEnc = c.keyLabel;
-    txtKeyEnc = c.key;
-    Line4 = c.upperLine;
-    Line3 = c.lowerLine;
-    cmdEncrypt = c.run;
-    lblEncryptNow = c.runLabel;
-    lblEncryptDescBig = c.runDesc;
-    Shape2 = c.shape;
-    progEnc = c.bar;
-    progEnc->setToolTip(u"Overall progress"_s);
-
-    cmdAutoKey = makeButton(fraEncrypt, u"cmdAutoKey"_s, u"Auto"_s, twipsRect(5820, 990, 615, 315));
+    return {.design = EncryptMode,
+            .frame = fraEncrypt,
+            .filesLabel = lblFilesEnc,
+            .queue = cmbFilesEnc,
+            .add = cmdAddEnc,
+            .clear = CmdClearEnc,
+            .keyLabel = lblKeyEnc,
+            .key = txtKeyEnc,
+            .upperLine = Line4,
+            .lowerLine = Line3,
+            .run = cmdEncrypt,
+            .runLabel = lblEncryptNow,
+            .runDesc = lblEncryptDescBig,
+            .shape = Shape2,
+            .bar = progEnc};
 }
 
-void frmMain::buildDecryptPanel()
+ModePanel frmMain::decryptPanel()
 {
-    const PanelControls c = buildPanel(this,
-                                       {u"fraDecrypt"_s,
-                                        u"lblFilesDec"_s,
-                                        u"cmbFilesDec"_s,
-                                        u"CmdAddDec"_s,
-                                        u"CmdClearDec"_s,
-                                        u"lblKeyDec"_s,
-                                        u"txtKeyDec"_s,
-                                        u"Line1"_s,
-                                        u"Line2"_s,
-                                        u"cmdDecrypt"_s,
-                                        u"lblDecDesc"_s,
-                                        u"lblDecDscbig"_s,
-                                        u"Shape1"_s,
-                                        u"progDec"_s,
-                                        u"File(s) to decrypt:"_s,
-                                        u"Decrypt Now!"_s,
-                                        u"Click to decrypt the file(s) to their original form"_s,
-                                        Resources::DecryptIcon,
-                                        QPalette::HighlightedText,
-                                        7200,
-                                        1370,
-                                        1110,
-                                        1140});
-    fraDecrypt = c.frame;
-    lblFilesDec = c.filesLabel;
-    cmbFilesDec = c.queue;
-    CmdAddDec = c.add;
-    CmdClearDec = c.clear;
-    lblKeyDec = c.keyLabel;
-    txtKeyDec = c.key;
-    Line1 = c.upperLine;
-    Line2 = c.lowerLine;
-    cmdDecrypt = c.run;
-    lblDecDesc = c.runLabel;
-    lblDecDscbig = c.runDesc;
-    Shape1 = c.shape;
-    progDec = c.bar;
+    return {.design = DecryptMode,
+            .frame = fraDecrypt,
+            .filesLabel = lblFilesDec,
+            .queue = cmbFilesDec,
+            .add = CmdAddDec,
+            .clear = CmdClearDec,
+            .keyLabel = lblKeyDec,
+            .key = txtKeyDec,
+            .upperLine = Line1,
+            .lowerLine = Line2,
+            .run = cmdDecrypt,
+            .runLabel = lblDecDesc,
+            .runDesc = lblDecDscbig,
+            .shape = Shape1,
+            .bar = progDec};
+}
+
+RunControls frmMain::runControls()
+{
+    return {this, lvw, proglvw, imgl, encryptPanel(), decryptPanel()};
+}
+
+// Both panels are the same drawing; their design records say where they differ.
+void frmMain::buildPanel(const ModePanel& c)
+{
+    const ModeDesign& d = c.design;
+    c.frame = make<QFrame>(this, text(d.frame));
+    c.frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    c.frame->setGeometry(twipsRect(30, 1140, 7185, 2415));
+    c.frame->setFont(Look::msSansSerif());
+    QWidget* p = c.frame;
+
+    c.filesLabel = makeLabel(p, text(d.filesLabel), text(d.filesText), 210, 480, Look::msSansSerif());
+
+    c.queue = make<QComboBox>(p, text(d.queue));
+    c.queue->setEditable(true);
+    // Typing in the text field never makes an entry: the queue holds only what Add chose.
+    c.queue->setInsertPolicy(QComboBox::NoInsert);
+    c.queue->setGeometry(twipsRect(1710, 450, 4000, 315));
+
+    c.add = makeButton(p, text(d.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
+    c.clear = makeButton(p, text(d.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
+
+    c.keyLabel = makeLabel(p, text(d.keyLabel), u"Key:"_s, 1170, 990, Look::msSansSerif());
+    c.key = make<QLineEdit>(p, text(d.key));
+    c.key->setMaxLength(std::numeric_limits<int>::max());
+    c.key->setGeometry(twipsRect(1710, 990, 4000, 315));
+
+    c.upperLine = makeLine(p, text(d.upperLine), d.upperLineRole, 30, d.upperLineRight, 1350);
+    c.lowerLine = makeLine(p, text(d.lowerLine), QPalette::Mid, 30, 7140, d.lowerLineTop);
+
+    c.run = makeButton(p, text(d.run), QString(), twipsRect(90, 1470, 885, 765));
+    c.run->setIcon(Resources::icon(d.idleIcon));
+    c.run->setIconSize(QSize(32, 32));
+
+    c.runLabel = makeLabel(p, text(d.runLabel), text(d.idleLabel), 1050, 1500, Look::tahoma(Look::Style::Bold));
+    c.runDesc = makeLabel(p, text(d.runDesc), text(d.idleDesc), 1050, 1800, Look::msSansSerif());
+
+    c.shape = make<QFrame>(p, text(d.shape));
+    c.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+    c.shape->setLineWidth(1);
+    c.shape->setGeometry(twipsRect(d.shapeLeft, 2040, 5895, 255));
+    c.bar = makeProgressBar(p, text(d.bar), twipsRect(d.barLeft, 2070, 5835, 195));
 }
 
 void frmMain::buildStatusArea()
@@ -291,9 +213,9 @@ void frmMain::buildStatusArea()
     proglvw = makeProgressBar(this, u"proglvw"_s, twipsRect(2880, 3270, 1515, 225));
     proglvw->hide();
 
-    imgl.add(Resources::listImage(1));
-    imgl.add(Resources::listImage(2), u"error_small"_s);
-    imgl.add(Resources::listImage(3));
+    imgl.add(Resources::listImage(Resources::PadlockImage));
+    imgl.add(Resources::listImage(Resources::RedCrossImage), Resources::ErrorImageKey.toString());
+    imgl.add(Resources::listImage(Resources::KeyImage));
 }
 
 void frmMain::connectHandlers()
@@ -342,20 +264,29 @@ void frmMain::optDec_Click()
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    int cancel = 0;
-    Form_Unload(cancel);
+    Form_Unload();
     event->accept();
 }
 
-void frmMain::Form_Unload(int& /*cancel*/)
+void frmMain::Form_Unload()
 {
     // Closing ends the application at once, whatever is in progress: a run in progress stops at its next
     // checkpoint without writing, every window goes, and the event loop ends as soon as control returns to it.
-    m_unloaded = true;
+    closed = true;
     blnCancel = True;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this)
             window->hide();
     }
     QCoreApplication::exit(0);
+}
+
+void frmMain::cmdEncrypt_Click()
+{
+    clickRun(*this, runControls(), encryptPanel());
+}
+
+void frmMain::cmdDecrypt_Click()
+{
+    clickRun(*this, runControls(), decryptPanel());
 }

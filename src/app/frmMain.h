@@ -1,8 +1,9 @@
 #pragma once
 
-#include "app/ImageList.h"
+#include "runs/Run.h"
+#include "runs/RunState.h"
+#include "widgets/ImageList.h"
 
-#include <QPersistentModelIndex>
 #include <QWidget>
 #include <memory>
 
@@ -15,16 +16,13 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-struct RunMode;
-
-// Flags keep their 16-bit form: True is -1, False is 0; any non-zero value counts as set.
-using Flag = qint16;
-inline constexpr Flag True = -1;
-inline constexpr Flag False = 0;
 
 // The main window: two modes (encrypt and decrypt), each with its own queue, key, run button and overall
-// progress bar, above one status list shared by both.
-class frmMain : public QWidget
+// progress bar, above one status list shared by both. It owns every control and the run state of both modes.
+//
+// Its handlers live in: frmMain.cpp (Form_Load, Form_Unload, the mode buttons, the run buttons), Queue.cpp
+// (Add, Clear and dropped files of both modes, Auto), HelpAbout.cpp (the Help and About links).
+class frmMain : public QWidget, public RunState
 {
     Q_OBJECT
 
@@ -80,16 +78,13 @@ public:
     QProgressBar* proglvw;
     ImageList imgl;
 
-    // Run state, one set for the window, shared by both modes.
-    Flag blnRunning = False;
-    Flag blnCancel = False;
-    QPersistentModelIndex itmCurrent;
-    qint64 lngTotalBytes = 0;
-    qint64 lngFileBytes = 0;
-    qint16 intProgressBase = 0;
+    // Each mode's panel under its one description, and what the run engine works on.
+    ModePanel encryptPanel();
+    ModePanel decryptPanel();
+    RunControls runControls();
 
     void Form_Load();
-    void Form_Unload(int& cancel);
+    void Form_Unload();
 
     void optEnc_Click();
     void optDec_Click();
@@ -110,25 +105,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class tst_ProcessFile;
-    friend class Run;
-
-    // Set once the window is closed: a run still in a yield then writes nothing more.
-    bool m_unloaded = false;
-
-    // Run handlers on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
-    int m_runsInProgress = 0;
-    const RunMode* m_pendingStart = nullptr;
-
     std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
-
-    // `measuredLength` is the length the run's size pass found; a file that no longer has it fails.
-    bool ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measuredLength);
 
     void buildBanner();
     void buildModeButtons();
-    void buildEncryptPanel();
-    void buildDecryptPanel();
+    void buildPanel(const ModePanel& panel);
     void buildStatusArea();
     void connectHandlers();
+    void installQueueDrops();
 };

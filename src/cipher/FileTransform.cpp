@@ -212,10 +212,6 @@ FileTransform::~FileTransform()
 
 FileError FileTransform::open()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
     // Read-only and never O_CREAT: a missing input stays missing. Non-blocking so a FIFO cannot hang us.
     const int fd = ::open(QFile::encodeName(m_inputPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)

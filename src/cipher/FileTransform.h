@@ -49,8 +49,8 @@ public:
     FileTransform(const FileTransform&) = delete;
     FileTransform& operator=(const FileTransform&) = delete;
 
-    // Opens the input read-only and takes its length. A path that names no file fails (ENOENT); nothing is
-    // created.
+    // Opens the input read-only and takes its length; call it once. A path that names no file fails (ENOENT);
+    // nothing is created.
     FileError open();
     qint64 length() const { return m_opened.st_size; }
 

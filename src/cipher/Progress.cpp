@@ -1,5 +1,6 @@
 #include "cipher/Progress.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -12,17 +13,25 @@ constexpr qint64 CheckpointsPerFile = 1000;
 
 } // namespace
 
+qint64 roundedQuotient(qint64 numerator, qint64 denominator)
+{
+    qint64 quotient = numerator / denominator;
+    const qint64 twiceRest = 2 * (numerator % denominator);
+    if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0))
+        ++quotient;
+    return quotient;
+}
+
 qint64 checkpointStep(qint64 length)
 {
     if (length <= LongestUncheckedFile)
         return 0;
-    const qint64 span = length - 1;
-    qint64 step = span / CheckpointsPerFile;
-    const qint64 rest = span % CheckpointsPerFile;
-    // Integer rounding: exact halves go to the even neighbour without any floating-point doubt.
-    if (rest * 2 > CheckpointsPerFile || (rest * 2 == CheckpointsPerFile && step % 2 != 0))
-        ++step;
-    return std::max<qint64>(step, 1);
+    return std::max<qint64>(roundedQuotient(length - 1, CheckpointsPerFile), 1);
+}
+
+qint16 wholePercent(qint64 part, qint64 whole)
+{
+    return whole > 0 ? static_cast<qint16>(roundedQuotient(part * 100, whole)) : 0;
 }
 
 qint64 checkpointCount(qint64 length)

@@ -3,7 +3,10 @@
 #include "cipher/FileError.h"
 
 #include <QtGlobal>
-#include <optional>
+
+// numerator / denominator rounded to the nearest whole number, an exact half going to the even neighbour; exact,
+// in integers. Both are at least 0 and the denominator is not 0.
+qint64 roundedQuotient(qint64 numerator, qint64 denominator);
 
 // Where a file of `length` bytes stops to show progress and yield: every byte i with i % step == 0, after that
 // byte is combined. Files of up to 1001 bytes have no checkpoint (0 is returned); otherwise
@@ -12,6 +15,9 @@ qint64 checkpointStep(qint64 length);
 
 // How many checkpoints a file of `length` bytes has (0 when it has none).
 qint64 checkpointCount(qint64 length);
+
+// The whole-number percent of `whole` that `part` makes, a half going to the even neighbour; 0 of nothing.
+qint16 wholePercent(qint64 part, qint64 whole);
 
 // The row bar at checkpoint i of a file of `length` bytes: i / (length - 1) * 100, kept in single precision.
 float rowPercent(qint64 i, qint64 length);

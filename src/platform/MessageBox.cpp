@@ -10,7 +10,7 @@ bool s_recording = false;
 QList<MessageBox::Shown> s_shown;
 } // namespace
 
-void MessageBox::show(QWidget* owner, const QString& text, int style)
+void MessageBox::show(QWidget* owner, const QString& text, Style style)
 {
     if (s_recording) {
         s_shown.append({text, style});

@@ -20,10 +20,10 @@ public:
     struct Shown
     {
         QString text;
-        int style;
+        Style style;
     };
 
-    static void show(QWidget* owner, const QString& text, int style);
+    static void show(QWidget* owner, const QString& text, Style style);
 
     // Tests: while recording, nothing is shown; every message is kept for takeShown().
     static void setRecording(bool recording);

@@ -1,4 +1,4 @@
-#include "app/TitleFrame.h"
+#include "widgets/TitleFrame.h"
 
 #include <QCloseEvent>
 #include <QLabel>

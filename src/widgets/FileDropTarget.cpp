@@ -1,4 +1,4 @@
-#include "app/FileDropTarget.h"
+#include "widgets/FileDropTarget.h"
 
 #include <QDropEvent>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ClickLabel.h"
+#include "widgets/ClickLabel.h"
 
 // A label that looks and acts like a link: blue underlined text on a transparent ground, sized to its text,
 // the pointing hand over it; a click (press and release over it) emits clicked().

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QStringView>
 
 // The application's pictures, drawn for it and carried in its resources. Each comes at its own size and with twice
 // the pixels for high-dpi screens; a picture on a label is taken from its icon at the label's size and pixel ratio.
@@ -14,10 +15,18 @@ enum IconId : int
     DecryptIcon = 103, // a key and a wand over a document: the decrypt run button at rest
 };
 
+// The status list's pictures, 16 x 16, by their place in its image list.
+enum ListImage : int
+{
+    PadlockImage = 1, // rows of an encryption run
+    RedCrossImage = 2, // a file that failed; also reached by its key
+    KeyImage = 3, // rows of a decryption run
+};
+inline constexpr QStringView ErrorImageKey = u"error_small";
+
 QIcon appIcon();
-QIcon icon(int id);
-// The status list's row pictures, 16 x 16: 1 padlock, 2 red cross, 3 key.
-QIcon listImage(int index);
+QIcon icon(IconId id);
+QIcon listImage(ListImage image);
 QIcon banner();
 QIcon aboutLogo();
 QIcon aboutProductName();

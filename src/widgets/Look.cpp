@@ -1,4 +1,4 @@
-#include "app/Look.h"
+#include "widgets/Look.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,12 +17,12 @@ QFont sansFont(const QString& designFamily)
 }
 } // namespace
 
-QFont tahoma(bool bold, bool italic, bool underline)
+QFont tahoma(Style style)
 {
     QFont font = sansFont(u"Tahoma"_s);
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setUnderline(underline);
+    font.setBold(style == Style::Bold);
+    font.setItalic(style == Style::Italic);
+    font.setUnderline(style == Style::Underlined);
     return font;
 }
 

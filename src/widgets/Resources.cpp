@@ -1,4 +1,4 @@
-#include "app/Resources.h"
+#include "widgets/Resources.h"
 
 #include <QGuiApplication>
 
@@ -26,14 +26,14 @@ QIcon appIcon()
     return icon;
 }
 
-QIcon icon(int id)
+QIcon icon(IconId id)
 {
     return bothScales(u"icons/%1"_s.arg(id));
 }
 
-QIcon listImage(int index)
+QIcon listImage(ListImage image)
 {
-    return bothScales(u"imgl/%1"_s.arg(index));
+    return bothScales(u"imgl/%1"_s.arg(int(image)));
 }
 
 QIcon banner()

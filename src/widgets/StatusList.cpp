@@ -1,6 +1,6 @@
-#include "app/StatusList.h"
+#include "widgets/StatusList.h"
 
-#include "app/Look.h"
+#include "widgets/Look.h"
 
 #include <QHeaderView>
 

@@ -1,10 +1,12 @@
-#include "app/Look.h"
-#include "app/StatusList.h"
-#include "app/frmMain.h"
+#include "runs/ProcessFile.h"
+
 #include "cipher/FileTransform.h"
 #include "cipher/KeyStream.h"
 #include "cipher/Progress.h"
 #include "platform/MessageBox.h"
+#include "widgets/ImageList.h"
+#include "widgets/Look.h"
+#include "widgets/StatusList.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -48,24 +50,33 @@ void setBarValue(QProgressBar* bar, int value)
 
 } // namespace
 
-bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measuredLength)
+void reportError(QWidget* owner, const QString& lead, const FileError& error)
+{
+    Platform::MessageBox::show(owner, lead + u"\r\n"_s + QString::number(error.number) + u"\r\n"_s + error.description,
+                               Platform::MessageBox::OkOnly);
+}
+
+bool ProcessFile(RunState& state, const RunControls& controls, const QString& strPath, Flag blnEncrypt,
+                 qint64 measuredLength)
 {
     const bool encrypt = blnEncrypt != False;
-    QProgressBar* const overallBar = encrypt ? progEnc : progDec;
+    const ModePanel& mode = controls.panel(blnEncrypt);
+    QProgressBar* const overallBar = mode.bar;
+    QProgressBar* const proglvw = controls.proglvw;
+    StatusList* const lvw = controls.lvw;
+    const ImageList& imgl = controls.imgl;
     // The row of this file; once removed (the list cleared during a yield), writes to it do nothing.
-    const QPersistentModelIndex row = itmCurrent;
+    const QPersistentModelIndex row = state.itmCurrent;
 
     // The Status cell of a file that failed: what went wrong, under the red cross.
     const auto markFailed = [&](const QString& text) {
         lvw->setSubItem(row, StatusList::Status, text);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(u"error_small"_s)));
+        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(Resources::ErrorImageKey)));
     };
     const auto failFile = [&](const FileError& error) {
-        Platform::MessageBox::show(
-            this,
-            u"There was an error during decryption. If this persists , please contact us with the details"_s + u"\r\n"_s
-                + QString::number(error.number) + u"\r\n"_s + error.description,
-            Platform::MessageBox::OkOnly);
+        reportError(controls.window,
+                    u"There was an error during decryption. If this persists , please contact us with the details"_s,
+                    error);
         markFailed(error.description);
         proglvw->hide();
         overallBar->setValue(0);
@@ -75,16 +86,16 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measur
     FileTransform transform(strPath);
     // A path that names no file is an error here, never a new empty file.
     if (const FileError error = transform.open(); error.isError()) {
-        lngFileBytes = 0;
+        state.lngFileBytes = 0;
         return failFile(error);
     }
-    lngFileBytes = transform.length();
+    state.lngFileBytes = transform.length();
     // The run counted the file as it was when measured: a file that changed since is not the file it counted.
-    if (lngFileBytes != measuredLength)
+    if (state.lngFileBytes != measuredLength)
         return failFile(FileError::inputChanged());
-    if (lngFileBytes < 2) {
+    if (state.lngFileBytes < 2) {
         lvw->setSubItem(row, StatusList::Status, u"File Too small"_s);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(2));
+        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(Resources::RedCrossImage));
         return false;
     }
 
@@ -94,7 +105,7 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measur
         return failFile(FileError::nameTooShort());
 
     // Read afresh for every file: the key box can be emptied while an earlier file yields.
-    const QByteArray key = keyBytes((encrypt ? txtKeyEnc : txtKeyDec)->text());
+    const QByteArray key = keyBytes(mode.key->text());
     if (key.isEmpty()) {
         markFailed(u"No key given!"_s);
         return false;
@@ -102,7 +113,7 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measur
     overallBar->setVisible(true);
     placeRowBar(proglvw, lvw, row);
 
-    const QPointer<frmMain> window(this);
+    const QPointer<QWidget> window(controls.window);
     bool cancelled = false;
     FileError progressError;
     const auto stop = [&] {
@@ -114,10 +125,11 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measur
     };
     TransformObserver observer;
     observer.onCheckpoint = [&](qint64 i, qint64 length) {
-        if (blnCancel != False)
+        if (state.blnCancel != False)
             return stop();
         setBarValue(proglvw, shownPercent(rowPercent(i, length)));
-        const OverallPercent overall = overallPercent(i, length, lngFileBytes, lngTotalBytes, intProgressBase);
+        const OverallPercent overall
+            = overallPercent(i, length, state.lngFileBytes, state.lngTotalBytes, state.intProgressBase);
         if (overall.error.isError()) {
             progressError = overall.error;
             return false;
@@ -130,7 +142,7 @@ bool frmMain::ProcessFile(const QString& strPath, Flag blnEncrypt, qint64 measur
         if (window.isNull())
             return false;
         // A cancel in the last checkpoint's yield comes too late for this file; a closed window writes nothing more.
-        return m_unloaded ? stop() : true;
+        return state.closed ? stop() : true;
     };
     observer.onFinishing = [&] {
         proglvw->hide();

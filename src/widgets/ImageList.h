@@ -11,9 +11,9 @@ public:
     void add(const QIcon& image, const QString& key = {});
 
     QIcon image(int index) const;
-    QIcon image(const QString& key) const;
+    QIcon image(QStringView key) const;
     // The index of the image with this key, or 0 when there is none.
-    int indexOf(const QString& key) const;
+    int indexOf(QStringView key) const;
     int count() const { return int(m_images.size()); }
 
 private:

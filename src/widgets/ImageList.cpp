@@ -1,4 +1,4 @@
-#include "app/ImageList.h"
+#include "widgets/ImageList.h"
 
 void ImageList::add(const QIcon& image, const QString& key)
 {
@@ -10,12 +10,12 @@ QIcon ImageList::image(int index) const
     return index >= 1 && index <= count() ? m_images.at(index - 1).image : QIcon();
 }
 
-QIcon ImageList::image(const QString& key) const
+QIcon ImageList::image(QStringView key) const
 {
     return image(indexOf(key));
 }
 
-int ImageList::indexOf(const QString& key) const
+int ImageList::indexOf(QStringView key) const
 {
     for (int i = 0; i < count(); ++i) {
         if (m_images.at(i).key == key)

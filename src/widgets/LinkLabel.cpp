@@ -1,12 +1,12 @@
-#include "app/LinkLabel.h"
+#include "widgets/LinkLabel.h"
 
-#include "app/Look.h"
-#include "app/Resources.h"
+#include "widgets/Look.h"
+#include "widgets/Resources.h"
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent)
     : ClickLabel(text, parent)
 {
-    setFont(Look::tahoma(false, false, true));
+    setFont(Look::tahoma(Look::Style::Underlined));
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, Look::LinkBlue);
     setPalette(pal);

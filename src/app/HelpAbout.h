@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The address of the help page that lies beside the executable in `executableFolder`, as the shell opens it.
+QString helpAddress(const QString& executableFolder);

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "widgets/Flag.h"
+#include "widgets/Resources.h"
+
+#include <QPalette>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+// Everything that tells the encrypt mode from the decrypt mode, written once per mode: the panel's layout, the
+// queue commands and the run engine all read it.
+struct ModeDesign
+{
+    Flag blnEncrypt;
+
+    // The panel's controls by object name.
+    const char16_t* frame;
+    const char16_t* filesLabel;
+    const char16_t* queue;
+    const char16_t* add;
+    const char16_t* clear;
+    const char16_t* keyLabel;
+    const char16_t* key;
+    const char16_t* upperLine;
+    const char16_t* lowerLine;
+    const char16_t* run;
+    const char16_t* runLabel;
+    const char16_t* runDesc;
+    const char16_t* shape;
+    const char16_t* bar;
+
+    // Texts and pictures of the panel and of its run.
+    const char16_t* filesText;
+    const char16_t* idleLabel;
+    const char16_t* idleDesc;
+    Resources::IconId idleIcon;
+    Resources::ListImage rowImage;
+    const char16_t* successText;
+    const char16_t* errorLead; // how the run's error message begins; the rest is shared
+
+    // The open-file dialog of Add.
+    const char16_t* dialogTitle;
+    const char16_t* filterDescription;
+    const char16_t* filterPattern;
+
+    // Where the two panels' drawings differ, in twips.
+    QPalette::ColorRole upperLineRole;
+    int upperLineRight;
+    int lowerLineTop;
+    int shapeLeft;
+    int barLeft;
+};
+
+inline constexpr ModeDesign EncryptMode {
+    .blnEncrypt = True,
+    .frame = u"fraEncrypt",
+    .filesLabel = u"lblFilesEnc",
+    .queue = u"cmbFilesEnc",
+    .add = u"cmdAddEnc",
+    .clear = u"CmdClearEnc",
+    .keyLabel = u"lblKeyEnc",
+    .key = u"txtKeyEnc",
+    .upperLine = u"Line4",
+    .lowerLine = u"Line3",
+    .run = u"cmdEncrypt",
+    .runLabel = u"lblEncryptNow",
+    .runDesc = u"lblEncryptDescBig",
+    .shape = u"Shape2",
+    .bar = u"progEnc",
+    .filesText = u"File(s) to encrypt:",
+    .idleLabel = u"Encrypt Now!",
+    .idleDesc = u"Click to encrypt the files",
+    .idleIcon = Resources::EncryptIcon,
+    .rowImage = Resources::PadlockImage,
+    .successText = u"Encrypted",
+    .errorLead = u"There was an error while performing encryption. If this persists ,call ",
+    .dialogTitle = u"File to encrypt",
+    .filterDescription = u"All Files (*.*)",
+    .filterPattern = u"*.*",
+    .upperLineRole = QPalette::Light,
+    .upperLineRight = 7140,
+    .lowerLineTop = 1365,
+    .shapeLeft = 1140,
+    .barLeft = 1170,
+};
+
+inline constexpr ModeDesign DecryptMode {
+    .blnEncrypt = False,
+    .frame = u"fraDecrypt",
+    .filesLabel = u"lblFilesDec",
+    .queue = u"cmbFilesDec",
+    .add = u"CmdAddDec",
+    .clear = u"CmdClearDec",
+    .keyLabel = u"lblKeyDec",
+    .key = u"txtKeyDec",
+    .upperLine = u"Line1",
+    .lowerLine = u"Line2",
+    .run = u"cmdDecrypt",
+    .runLabel = u"lblDecDesc",
+    .runDesc = u"lblDecDscbig",
+    .shape = u"Shape1",
+    .bar = u"progDec",
+    .filesText = u"File(s) to decrypt:",
+    .idleLabel = u"Decrypt Now!",
+    .idleDesc = u"Click to decrypt the file(s) to their original form",
+    .idleIcon = Resources::DecryptIcon,
+    .rowImage = Resources::KeyImage,
+    .successText = u"Decrypted",
+    .errorLead = u"There was an error while performing Decryption. If this persists, contact ",
+    .dialogTitle = u"File to Decrypt",
+    .filterDescription = u"Encrypted Files (*.enc)",
+    .filterPattern = u"*.enc",
+    .upperLineRole = QPalette::HighlightedText,
+    .upperLineRight = 7200,
+    .lowerLineTop = 1370,
+    .shapeLeft = 1110,
+    .barLeft = 1140,
+};
+
+// One mode's panel as the window holds it. The fields refer to the window's own members (cmdEncrypt, txtKeyDec,
+// ...), so the layout that creates the controls and everything that reads them go through one description.
+struct ModePanel
+{
+    const ModeDesign& design;
+    QFrame*& frame;
+    QLabel*& filesLabel;
+    QComboBox*& queue;
+    QPushButton*& add;
+    QPushButton*& clear;
+    QLabel*& keyLabel;
+    QLineEdit*& key;
+    QFrame*& upperLine;
+    QFrame*& lowerLine;
+    QPushButton*& run;
+    QLabel*& runLabel;
+    QLabel*& runDesc;
+    QFrame*& shape;
+    QProgressBar*& bar;
+};
