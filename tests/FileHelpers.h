@@ -20,6 +20,18 @@ inline QByteArray reference(QByteArray data, const QString& key)
     return data;
 }
 
+// Bytes that look random but are the same in every run of the test: `seed` picks the sequence.
+inline QByteArray testBytes(qsizetype size, int seed = 0)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 state = 2654435761u * quint32(seed + 1);
+    for (qsizetype n = 0; n < size; ++n) {
+        state = state * 1664525u + 1013904223u;
+        bytes[n] = char(state >> 24);
+    }
+    return bytes;
+}
+
 inline QByteArray readAll(const QString& path)
 {
     QFile file(path);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -11,4 +15,99 @@ template<typename W = QWidget> W* control(const QObject* window, const char* nam
     if (!w)
         qFatal("no control %s", name);
     return w;
+}
+
+// While it lives, no message box, dialog or browser opens: the seams record what was asked (and the dialog
+// answers from its queue). Each test holds one from init() to cleanup(), so none leaks into the next.
+class RecordedSeams
+{
+public:
+    RecordedSeams() { set(true); }
+    ~RecordedSeams() { set(false); }
+    RecordedSeams(const RecordedSeams&) = delete;
+    RecordedSeams& operator=(const RecordedSeams&) = delete;
+
+private:
+    static void set(bool on)
+    {
+        Platform::MessageBox::setRecording(on);
+        Platform::Shell::setRecording(on);
+        Platform::FileDialog::setAnswering(on);
+    }
+};
+
+// What the tests know of each mode's panel, written out here independently of the program.
+struct ModeFacts
+{
+    bool encrypt;
+    const char* option;
+    const char* panel;
+    const char* queue;
+    const char* add;
+    const char* clear;
+    const char* key;
+    const char* run;
+    const char* label;
+    const char* desc;
+    const char* bar;
+    int rowImage;
+    int idleIcon;
+    QString success;
+    QString idleLabel;
+    QString idleDesc;
+    QString errorLead; // the run's own error message, before the error's number
+    QString dialogTitle;
+    QString filterDescription;
+    QString filterPattern;
+};
+
+inline const ModeFacts& modeFacts(bool encrypt)
+{
+    using namespace Qt::StringLiterals;
+    static const ModeFacts Encrypt {
+        .encrypt = true,
+        .option = "optEnc",
+        .panel = "fraEncrypt",
+        .queue = "cmbFilesEnc",
+        .add = "cmdAddEnc",
+        .clear = "CmdClearEnc",
+        .key = "txtKeyEnc",
+        .run = "cmdEncrypt",
+        .label = "lblEncryptNow",
+        .desc = "lblEncryptDescBig",
+        .bar = "progEnc",
+        .rowImage = 1,
+        .idleIcon = 102,
+        .success = u"Encrypted"_s,
+        .idleLabel = u"Encrypt Now!"_s,
+        .idleDesc = u"Click to encrypt the files"_s,
+        .errorLead = u"There was an error while performing encryption. If this persists ,call us with the details."_s,
+        .dialogTitle = u"File to encrypt"_s,
+        .filterDescription = u"All Files (*.*)"_s,
+        .filterPattern = u"*.*"_s,
+    };
+    static const ModeFacts Decrypt {
+        .encrypt = false,
+        .option = "optDec",
+        .panel = "fraDecrypt",
+        .queue = "cmbFilesDec",
+        .add = "CmdAddDec",
+        .clear = "CmdClearDec",
+        .key = "txtKeyDec",
+        .run = "cmdDecrypt",
+        .label = "lblDecDesc",
+        .desc = "lblDecDscbig",
+        .bar = "progDec",
+        .rowImage = 3,
+        .idleIcon = 103,
+        .success = u"Decrypted"_s,
+        .idleLabel = u"Decrypt Now!"_s,
+        .idleDesc = u"Click to decrypt the file(s) to their original form"_s,
+        .errorLead
+        = u"There was an error while performing Decryption. If this persists, contact us with the details."_s,
+        .dialogTitle = u"File to Decrypt"_s,
+        .filterDescription = u"Encrypted Files (*.enc)"_s,
+        .filterPattern = u"*.enc"_s,
+    };
+    return encrypt ? Encrypt : Decrypt;
 }

@@ -2,16 +2,17 @@
 // and refused by a window that a modal one blocks.
 #define QTEST_QPA_MOUSE_HANDLING
 
+#include "WidgetHelpers.h"
 #include "about/frmAbout.h"
-#include "app/LinkLabel.h"
+#include "app/HelpAbout.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "widgets/LinkLabel.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -32,24 +34,6 @@ QStringList describe(const QList<Platform::Shell::Request>& requests, const QWid
     const Platform::Shell::Request& r = requests.first();
     return {r.owner == expectedOwner ? u"owner"_s : u"another owner"_s, r.operation, r.file,
             r.parameters.isNull() ? u"(null)"_s : r.parameters,         r.directory, QString::number(r.showCommand)};
-}
-
-// Runs in a copy of this program placed in another folder: clicks Help once and prints what reached the shell,
-// and how many messages were shown.
-int helpProbe()
-{
-    SetUpApplication();
-    frmMain form;
-    Platform::Shell::setRecording(true);
-    Platform::MessageBox::setRecording(true);
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
-        return 1;
-    QTest::mouseClick(form.Label2, Qt::LeftButton);
-    const QStringList lines = describe(Platform::Shell::takeRequests(), &form)
-        << QString::number(Platform::MessageBox::takeShown().size());
-    std::fputs(lines.join(u'\n').toUtf8().constData(), stdout);
-    return 0;
 }
 
 QColor textColour(const QWidget* w)
@@ -75,19 +59,20 @@ private Q_SLOTS:
     void initTestCase() { SetUpApplication(); }
     void init()
     {
+        m_seams.emplace();
         m_form = std::make_unique<frmMain>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        Platform::Shell::setRecording(true);
     }
     void cleanup()
     {
         m_form.reset();
-        Platform::Shell::setRecording(false);
+        m_seams.reset();
     }
 
     void helpAddress_data();
     void helpAddress();
+    void helpOpensBesideTheProgram();
     void aboutIsModalAndKept();
     void windowLook();
     void controls_data();
@@ -123,6 +108,7 @@ private:
         return about;
     }
 
+    std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
     bool m_leftOpen = false;
 };
@@ -130,35 +116,34 @@ private:
 void tst_About::helpAddress_data()
 {
     QTest::addColumn<QString>("folder");
-    QTest::addColumn<bool>("startInside");
-    QTest::newRow("plain folder, started inside it") << u"zafrel"_s << true;
-    QTest::newRow("blanks, started elsewhere") << u"a folder with blanks"_s << false;
-    QTest::newRow("characters an address would escape") << u"été #1 %20 [x]&y"_s << false;
+    QTest::addColumn<QString>("address");
+    QTest::newRow("plain") << u"/usr/lib/zafrel"_s << u"file:///usr/lib/zafrel/Doc/help.htm"_s;
+    QTest::newRow("blanks") << u"/home/a folder with blanks"_s << u"file:///home/a folder with blanks/Doc/help.htm"_s;
+    // Nothing is escaped: the folder stands exactly as the system reports it.
+    QTest::newRow("characters an address would escape")
+        << u"/tmp/été #1 %20 [x]&y"_s << u"file:///tmp/été #1 %20 [x]&y/Doc/help.htm"_s;
+    QTest::newRow("a folder without a leading slash") << u"C:/Zafrel"_s << u"file:///C:/Zafrel/Doc/help.htm"_s;
 }
 
 void tst_About::helpAddress()
 {
     QFETCH(QString, folder);
-    QFETCH(bool, startInside);
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString dir = QFileInfo(root.path()).canonicalFilePath() + u'/' + folder;
-    QVERIFY(QDir().mkpath(dir));
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), dir + u"/tst_about"_s));
+    QFETCH(QString, address);
+    QCOMPARE(::helpAddress(folder), address);
+}
 
-    QProcess probe;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"ZAFREL_HELP_PROBE"_s, u"1"_s);
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    probe.setProcessEnvironment(env);
-    probe.setWorkingDirectory(startInside ? dir : root.path());
-    probe.start(dir + u"/tst_about"_s, {});
-    QVERIFY(probe.waitForFinished(60000));
-    QCOMPARE(probe.exitCode(), 0);
-    // No Doc folder lies beside the copy: the request is made all the same, and no message is shown.
-    const QString address = u"file://"_s + dir + u"/Doc/help.htm"_s;
-    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n'),
-             QStringList({u"owner"_s, u"open"_s, address, QString(), dir, u"1"_s, u"0"_s}));
+void tst_About::helpOpensBesideTheProgram()
+{
+    // From the executable's folder, never the current one; no message is shown even though no page lies there.
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    QTest::mouseClick(m_form->Label2, Qt::LeftButton);
+    QDir::setCurrent(before);
+    const QString folder = QCoreApplication::applicationDirPath();
+    QCOMPARE(describe(Platform::Shell::takeRequests(), m_form.get()),
+             QStringList({u"owner"_s, u"open"_s, ::helpAddress(folder), QString(), folder, u"1"_s}));
+    QVERIFY(Platform::MessageBox::takeShown().isEmpty());
 }
 
 void tst_About::aboutIsModalAndKept()
@@ -420,8 +405,6 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
-    if (qEnvironmentVariableIsSet("ZAFREL_HELP_PROBE"))
-        return helpProbe();
     tst_About test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -2,12 +2,14 @@
 
 #include "FileHelpers.h"
 #include "cipher/FileTransform.h"
+#include "cipher/KeyGenerator.h"
 #include "cipher/KeyStream.h"
 #include "cipher/Progress.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -22,14 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray randomBytes(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& b : bytes)
-        b = static_cast<char>(QRandomGenerator::global()->bounded(256));
-    return bytes;
-}
 
 QString randomKey(int characters)
 {
@@ -87,6 +81,52 @@ bool openToAll(const QTemporaryDir& dir)
     return dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0;
 }
 
+// The letters and digits of a batch of keys, counted.
+struct KeyCensus
+{
+    qint64 characters = 0;
+    qint64 letters = 0;
+    QHash<QChar, qint64> perCharacter;
+
+    explicit KeyCensus(const QStringList& keys)
+    {
+        for (const QString& key : keys) {
+            for (const QChar c : key) {
+                if (c == u'-')
+                    continue;
+                ++characters;
+                letters += c.isLetter();
+                ++perCharacter[c];
+            }
+        }
+    }
+
+    double letterShare() const { return double(letters) / double(characters); }
+
+    // 0.40 +- 0.005 over 160 000 characters is about four standard deviations either way: a right generator
+    // passes with near certainty, one that draws letters at 39 or 41 in 100 fails with near certainty.
+    bool lawHolds() const
+    {
+        if (characters < 160000 || qAbs(letterShare() - 0.40) > 0.005)
+            return false;
+        for (char c = 'A'; c <= 'Z'; ++c)
+            if (!perCharacter.value(QChar::fromLatin1(c)))
+                return false;
+        for (char c = '0'; c <= '9'; ++c)
+            if (!perCharacter.value(QChar::fromLatin1(c)))
+                return false;
+        return true;
+    }
+};
+
+// Answers draws from a fixed list, to watch which draws the key generator throws away.
+struct ScriptedSource
+{
+    QList<quint32> draws;
+    int used = 0;
+    quint32 generate() { return draws.at(used++); }
+};
+
 } // namespace
 
 class tst_Cipher : public QObject
@@ -98,6 +138,8 @@ private Q_SLOTS:
     void keyBytesAreUtf16LittleEndian();
     void kernelMatchesReference_data();
     void kernelMatchesReference();
+    void halfGoesToEven_data();
+    void halfGoesToEven();
     void checkpointSchedule_data();
     void checkpointSchedule();
     void overallPercent_data();
@@ -128,6 +170,12 @@ private Q_SLOTS:
     void outputLinks();
     void inputChangedDuringAYield_data();
     void inputChangedDuringAYield();
+
+    void autoKeysFollowTheLaw();
+    void lawCheckCatchesWrongGenerators_data();
+    void lawCheckCatchesWrongGenerators();
+    void drawsInIncompleteBlockAreRedrawn_data();
+    void drawsInIncompleteBlockAreRedrawn();
 };
 
 void tst_Cipher::keyBytesAreUtf16LittleEndian_data()
@@ -172,7 +220,7 @@ void tst_Cipher::kernelMatchesReference()
     QFETCH(int, piece);
     const QString key = randomKey(keyCharacters);
     // The reference starts at key byte 0, so prepend the bytes before the start position.
-    const QByteArray whole = randomBytes(startOffset + size);
+    const QByteArray whole = testBytes(startOffset + size);
     QByteArray storage = QByteArray(misalignment, '\0') + whole.mid(startOffset);
 
     KeyStream stream(keyBytes(key));
@@ -182,6 +230,33 @@ void tst_Cipher::kernelMatchesReference()
 
     QCOMPARE(storage.mid(misalignment), reference(whole, key).mid(startOffset));
     QCOMPARE(stream.position(), (startOffset + size) % (qint64(keyCharacters) * 2));
+}
+
+void tst_Cipher::halfGoesToEven_data()
+{
+    QTest::addColumn<qint64>("numerator");
+    QTest::addColumn<qint64>("denominator");
+    QTest::addColumn<qint64>("quotient");
+    QTest::newRow("below a half") << qint64(1499) << qint64(1000) << qint64(1);
+    QTest::newRow("above a half") << qint64(1501) << qint64(1000) << qint64(2);
+    QTest::newRow("half, up to even") << qint64(1500) << qint64(1000) << qint64(2);
+    QTest::newRow("half, down to even") << qint64(2500) << qint64(1000) << qint64(2);
+    QTest::newRow("half of one") << qint64(1) << qint64(2) << qint64(0);
+    QTest::newRow("nothing") << qint64(0) << qint64(7) << qint64(0);
+    // Exact where a double is not: 2^53 + 1 has no double, and its half is 2^52 + 0.5.
+    QTest::newRow("beyond doubles") << (qint64(1) << 53) + 1 << qint64(2) << (qint64(1) << 52);
+}
+
+void tst_Cipher::halfGoesToEven()
+{
+    QFETCH(qint64, numerator);
+    QFETCH(qint64, denominator);
+    QFETCH(qint64, quotient);
+    QCOMPARE(roundedQuotient(numerator, denominator), quotient);
+    // The run's percentages round by the same rule, and a run of nothing is at 0.
+    if (numerator <= 1'000'000 && denominator > 0)
+        QCOMPARE(wholePercent(numerator, denominator * 100), qint16(quotient));
+    QCOMPARE(wholePercent(5, 0), qint16(0));
 }
 
 void tst_Cipher::checkpointSchedule_data()
@@ -316,7 +391,7 @@ void tst_Cipher::transformRoundTrips()
     QTemporaryDir dir;
     const QString plain = dir.filePath(name);
     const QString encrypted = outputPath(plain, true);
-    const QByteArray input = randomBytes(size);
+    const QByteArray input = testBytes(size);
     const QString key = randomKey(keyCharacters);
     writeFile(plain, input);
     if (oldOutputSize > 0)
@@ -381,7 +456,7 @@ void tst_Cipher::observerSeesExactlyTheCheckpoints()
     QFETCH(qint64, chunkSize);
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
-    const QByteArray bytes = randomBytes(size);
+    const QByteArray bytes = testBytes(size);
     writeFile(input, bytes);
     QList<qint64> seen;
     const TransformObserver observer {[&](qint64 i, qint64 length) {
@@ -413,7 +488,7 @@ void tst_Cipher::stopDiscardsTheOutput()
     QFETCH(qint64, stopAt);
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
-    const QByteArray bytes = randomBytes(5001);
+    const QByteArray bytes = testBytes(5001);
     const QByteArray old("the old output, longer than nothing");
     writeFile(input, bytes);
     writeFile(outputPath(input, true), old);
@@ -473,7 +548,7 @@ void tst_Cipher::directoryAtOutputFails()
 {
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
-    const QByteArray bytes = randomBytes(3000);
+    const QByteArray bytes = testBytes(3000);
     writeFile(input, bytes);
     QVERIFY(QDir(dir.path()).mkdir(u"in.enc"_s));
     const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
@@ -490,7 +565,7 @@ void tst_Cipher::fileSizeLimitKeepsOldOutput()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QString output = outputPath(input, true);
-    const QByteArray bytes = randomBytes(20000);
+    const QByteArray bytes = testBytes(20000);
     const QByteArray old(30000, 'o');
     writeFile(input, bytes);
     writeFile(output, old);
@@ -519,7 +594,7 @@ void tst_Cipher::outputGetsInputPermissionsFromTheStart()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"secret.enc"_s);
     const QString output = outputPath(input, false);
-    const QByteArray bytes = randomBytes(4000);
+    const QByteArray bytes = testBytes(4000);
     writeFile(input, bytes, 0600);
     writeFile(output, "an old, wider file", 0644);
 
@@ -555,7 +630,7 @@ void tst_Cipher::unwritableOutputFailsForUser()
     QVERIFY(openToAll(dir));
     const QString input = dir.filePath(u"in"_s);
     const QString output = outputPath(input, true);
-    const QByteArray bytes = randomBytes(3000);
+    const QByteArray bytes = testBytes(3000);
     const QByteArray old("a file its owner made read-only");
     writeFile(input, bytes, 0644);
 
@@ -598,7 +673,7 @@ void tst_Cipher::outputPermissions()
     QVERIFY(openToAll(dir));
     const QString input = dir.filePath(u"report.txt"_s);
     const QString output = outputPath(input, true);
-    const QByteArray bytes = randomBytes(3000);
+    const QByteArray bytes = testBytes(3000);
     // Twice, as the plain user: the output of the first run must not lock its own user out of the second.
     QCOMPARE(asPlainUser([&] {
                  if (!putFile(input, bytes, mode_t(inputMode))
@@ -630,7 +705,7 @@ void tst_Cipher::outputLinks()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"doc.txt"_s);
     const QString output = outputPath(input, true);
-    const QByteArray bytes = randomBytes(5000);
+    const QByteArray bytes = testBytes(5000);
     writeFile(input, bytes);
     if (target.isEmpty())
         QCOMPARE(::link(QFile::encodeName(input).constData(), QFile::encodeName(output).constData()), 0);
@@ -672,7 +747,7 @@ void tst_Cipher::inputChangedDuringAYield()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QString output = outputPath(input, true);
-    QByteArray bytes = randomBytes(5000);
+    QByteArray bytes = testBytes(5000);
     writeFile(input, bytes);
     writeFile(output, "old");
     // Made long ago, so that a rewrite shows in the modification time however coarse the clock.
@@ -683,7 +758,7 @@ void tst_Cipher::inputChangedDuringAYield()
     const TransformObserver observer {[&](qint64 i, qint64) {
                                           if (i != 2000)
                                               return true;
-                                          bytes.append(randomBytes(3000));
+                                          bytes.append(testBytes(3000));
                                           bytes.resize(newSize);
                                           bytes.replace(0, 10, QByteArray(10, 'x'));
                                           return putFile(input, bytes);
@@ -696,6 +771,80 @@ void tst_Cipher::inputChangedDuringAYield()
     QCOMPARE(readAll(output), QByteArray("old"));
     QCOMPARE(readAll(input), bytes);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::autoKeysFollowTheLaw()
+{
+    QStringList keys;
+    for (int k = 0; k < 10000; ++k)
+        keys.append(KeyGenerator::newKey(*QRandomGenerator::system()));
+    static const QRegularExpression pattern(u"^[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}$"_s);
+    for (const QString& key : keys)
+        QVERIFY2(pattern.match(key).hasMatch(), qPrintable(key));
+    const KeyCensus census(keys);
+    QCOMPARE(census.characters, 160000);
+    QVERIFY2(census.lawHolds(), qPrintable(QString::number(census.letterShare())));
+    // Equally likely: no letter or digit drifts far from its share (each about 20 standard deviations inside).
+    for (auto it = census.perCharacter.cbegin(); it != census.perCharacter.cend(); ++it) {
+        const double expected = it.key().isLetter() ? 160000 * 0.4 / 26 : 160000 * 0.6 / 10;
+        QVERIFY2(qAbs(double(it.value()) - expected) < expected * 0.1, qPrintable(QString(it.key())));
+    }
+}
+
+void tst_Cipher::lawCheckCatchesWrongGenerators_data()
+{
+    QTest::addColumn<int>("letterPercent");
+    QTest::addColumn<int>("letterCount");
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("right law") << 40 << 26 << true;
+    QTest::newRow("letters at 41 in 100") << 41 << 26 << false;
+    QTest::newRow("letters at 39 in 100") << 39 << 26 << false;
+    QTest::newRow("letters at 1 in 2") << 50 << 26 << false;
+    QTest::newRow("no Z") << 40 << 25 << false;
+}
+
+void tst_Cipher::lawCheckCatchesWrongGenerators()
+{
+    QFETCH(int, letterPercent);
+    QFETCH(int, letterCount);
+    QFETCH(bool, holds);
+    QRandomGenerator random(20240611);
+    QStringList keys;
+    for (int k = 0; k < 10000; ++k) {
+        QString key;
+        for (int i = 0; i < 16; ++i) {
+            const bool letter = int(random.bounded(100)) < letterPercent;
+            key += letter ? QChar(u'A' + random.bounded(letterCount)) : QChar(u'0' + random.bounded(10));
+        }
+        keys.append(key);
+    }
+    QCOMPARE(KeyCensus(keys).lawHolds(), holds);
+}
+
+void tst_Cipher::drawsInIncompleteBlockAreRedrawn_data()
+{
+    QTest::addColumn<quint32>("n");
+    QTest::addColumn<QList<quint32>>("draws");
+    QTest::addColumn<quint32>("expected");
+    QTest::addColumn<int>("used");
+    // 2^32 mod 100 = 96, mod 26 = 22, mod 10 = 6: draws below those are the incomplete block.
+    QTest::newRow("100, kept") << 100u << QList<quint32> {96, 1} << 96u % 100 << 1;
+    QTest::newRow("100, redrawn") << 100u << QList<quint32> {0, 95, 203} << 3u << 3;
+    QTest::newRow("100, top kept") << 100u << QList<quint32> {0xFFFFFFFFu} << 0xFFFFFFFFu % 100 << 1;
+    QTest::newRow("26, redrawn") << 26u << QList<quint32> {21, 22} << 22u << 2;
+    QTest::newRow("10, redrawn") << 10u << QList<quint32> {5, 0, 17} << 7u << 3;
+    QTest::newRow("power of two never redraws") << 16u << QList<quint32> {0} << 0u << 1;
+}
+
+void tst_Cipher::drawsInIncompleteBlockAreRedrawn()
+{
+    QFETCH(quint32, n);
+    QFETCH(QList<quint32>, draws);
+    QFETCH(quint32, expected);
+    QFETCH(int, used);
+    ScriptedSource source {draws};
+    QCOMPARE(KeyGenerator::uniformBelow(source, n), expected);
+    QCOMPARE(source.used, used);
 }
 
 QTEST_GUILESS_MAIN(tst_Cipher)

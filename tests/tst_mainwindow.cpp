@@ -1,10 +1,10 @@
 #include "WidgetHelpers.h"
-#include "app/LinkLabel.h"
 #include "app/Main.h"
-#include "app/Resources.h"
-#include "app/StatusList.h"
-#include "app/TitleFrame.h"
 #include "app/frmMain.h"
+#include "widgets/LinkLabel.h"
+#include "widgets/Resources.h"
+#include "widgets/StatusList.h"
+#include "widgets/TitleFrame.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -211,7 +211,7 @@ void tst_MainWindow::picturesAtBothScales()
     const QList<std::pair<QIcon, QString>> pictures {{m_form->windowIcon(), u"icons/app"_s},
                                                      {control<QPushButton>("cmdEncrypt")->icon(), u"icons/102"_s},
                                                      {control<QPushButton>("cmdDecrypt")->icon(), u"icons/103"_s},
-                                                     {Resources::icon(101), u"icons/101"_s},
+                                                     {Resources::icon(Resources::IconId(101)), u"icons/101"_s},
                                                      {m_form->imgl.image(1), u"imgl/1"_s},
                                                      {m_form->imgl.image(2), u"imgl/2"_s},
                                                      {m_form->imgl.image(3), u"imgl/3"_s},

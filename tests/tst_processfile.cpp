@@ -1,10 +1,11 @@
 // ProcessFile driven on the real window: bars, status cell, message box seam and the files on disk.
 
 #include "FileHelpers.h"
+#include "WidgetHelpers.h"
 #include "app/Main.h"
-#include "app/StatusList.h"
 #include "app/frmMain.h"
-#include "platform/MessageBox.h"
+#include "runs/ProcessFile.h"
+#include "widgets/StatusList.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,18 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray sample(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype n = 0; n < size; ++n)
-        bytes[n] = static_cast<char>(n * 37 + (n >> 8));
-    return bytes;
-}
 
 const QString ErrorText
     = u"There was an error during decryption. If this persists , please contact us with the details"_s;
@@ -59,13 +53,14 @@ private:
     qint64 statusIconKey() const { return m_form->lvw->subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
     qint64 redCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
 
+    std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void tst_ProcessFile::init()
 {
-    Platform::MessageBox::setRecording(true);
+    m_seams.emplace();
     m_dir = std::make_unique<QTemporaryDir>();
     m_form = std::make_unique<frmMain>();
     m_form->show();
@@ -79,7 +74,7 @@ void tst_ProcessFile::cleanup()
     m_form.reset();
     m_dir.reset();
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
-    Platform::MessageBox::setRecording(false);
+    m_seams.reset();
 }
 
 bool tst_ProcessFile::process(const QString& path, bool encrypt, qint64 totalBytes)
@@ -87,7 +82,7 @@ bool tst_ProcessFile::process(const QString& path, bool encrypt, qint64 totalByt
     m_form->itmCurrent = m_form->lvw->addRow(m_form->imgl.image(encrypt ? 1 : 3));
     m_form->lvw->setSubItem(m_form->itmCurrent, StatusList::Status, u"Loading..."_s);
     m_form->lngTotalBytes = totalBytes;
-    return m_form->ProcessFile(path, encrypt ? True : False, QFileInfo(path).size());
+    return ProcessFile(*m_form, m_form->runControls(), path, encrypt ? True : False, QFileInfo(path).size());
 }
 
 void tst_ProcessFile::tooSmallTouchesNoBar_data()
@@ -101,7 +96,7 @@ void tst_ProcessFile::tooSmallTouchesNoBar()
 {
     QFETCH(int, size);
     const QString path = m_dir->filePath(u"small"_s);
-    writeFile(path, sample(size));
+    writeFile(path, testBytes(size));
     m_form->progEnc->setValue(37);
     m_form->progEnc->hide();
 
@@ -113,7 +108,7 @@ void tst_ProcessFile::tooSmallTouchesNoBar()
     QVERIFY(m_form->progEnc->isHidden());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(entries(m_dir->path()), QStringList({u"small"_s}));
-    QCOMPARE(readAll(path), sample(size));
+    QCOMPARE(readAll(path), testBytes(size));
 }
 
 void tst_ProcessFile::writesTheOutput_data()
@@ -140,7 +135,7 @@ void tst_ProcessFile::writesTheOutput()
     QFETCH(int, overallAfter);
     const QString path = m_dir->filePath(encrypt ? u"a.txt"_s : u"a.txt.enc"_s);
     const QString output = m_dir->filePath(encrypt ? u"a.txt.enc"_s : u"a.txt"_s);
-    writeFile(path, sample(size));
+    writeFile(path, testBytes(size));
     writeFile(output, QByteArray(size + 100, 'o')); // a longer old output must leave no tail
     QProgressBar* overall = encrypt ? m_form->progEnc : m_form->progDec;
     overall->setValue(5);
@@ -152,8 +147,8 @@ void tst_ProcessFile::writesTheOutput()
 
     QVERIFY(process(path, encrypt, qint64(size) * 2));
     QCOMPARE(yielded, yields);
-    QCOMPARE(readAll(output), reference(sample(size), u"k\u0141y"_s));
-    QCOMPARE(readAll(path), sample(size));
+    QCOMPARE(readAll(output), reference(testBytes(size), u"k\u0141y"_s));
+    QCOMPARE(readAll(path), testBytes(size));
     QCOMPARE(status(), u"Writing file..."_s);
     QVERIFY(m_form->proglvw->isHidden());
     QVERIFY(!overall->isHidden());
@@ -181,7 +176,7 @@ void tst_ProcessFile::cancelWritesNothing()
     const QString path = m_dir->filePath(u"big"_s);
     const QString output = m_dir->filePath(u"big.enc"_s);
     // 300001 bytes: the last checkpoint is the last byte, the only one where the row bar shows 100.
-    writeFile(path, sample(300001));
+    writeFile(path, testBytes(300001));
     writeFile(output, "old output");
     m_form->blnCancel = beforeStart ? True : False;
     int checkpoints = 0;
@@ -203,7 +198,7 @@ void tst_ProcessFile::cancelWritesNothing()
     QCOMPARE(m_form->progEnc->value(), 0);
     QCOMPARE(status(), u"Loading..."_s);
     QCOMPARE(readAll(output), QByteArray("old output"));
-    QCOMPARE(readAll(path), sample(300001));
+    QCOMPARE(readAll(path), testBytes(300001));
     QCOMPARE(entries(m_dir->path()), QStringList({u"big"_s, u"big.enc"_s}));
 }
 
@@ -238,7 +233,7 @@ void tst_ProcessFile::errorPath()
     if (fault == u"short"_s)
         QVERIFY(QDir(m_dir->path()).mkdir(u"zz"_s) && putFile(unrelated, "unrelated"));
     if (fault != u"missing"_s)
-        writeFile(path, sample(4000));
+        writeFile(path, testBytes(4000));
     if (fault == u"directory"_s)
         QVERIFY(QDir(m_dir->path()).mkdir(u"in"_s));
     m_form->progDec->setValue(60);
@@ -254,7 +249,7 @@ void tst_ProcessFile::errorPath()
     QCOMPARE(m_form->progDec->value(), 0);
     QCOMPARE(entries(m_dir->path()), leftInFolder);
     if (fault != u"missing"_s)
-        QCOMPARE(readAll(path), sample(4000));
+        QCOMPARE(readAll(path), testBytes(4000));
     if (fault == u"short"_s)
         QCOMPARE(readAll(unrelated), QByteArray("unrelated"));
 }
@@ -263,8 +258,8 @@ void tst_ProcessFile::keyEmptiedDuringAYield()
 {
     const QString first = m_dir->filePath(u"first"_s);
     const QString second = m_dir->filePath(u"second"_s);
-    writeFile(first, sample(2000));
-    writeFile(second, sample(50));
+    writeFile(first, testBytes(2000));
+    writeFile(second, testBytes(50));
     QTimer::singleShot(0, m_form.get(), [&] { m_form->txtKeyEnc->clear(); });
 
     // The first file read its key before the yield; the second finds the box empty.
@@ -274,19 +269,19 @@ void tst_ProcessFile::keyEmptiedDuringAYield()
     QCOMPARE(statusIconKey(), redCrossKey());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(entries(m_dir->path()), QStringList({u"first"_s, u"first.enc"_s, u"second"_s}));
-    QCOMPARE(readAll(second), sample(50));
+    QCOMPARE(readAll(second), testBytes(50));
 }
 
 void tst_ProcessFile::rowRemovedDuringAYield()
 {
     const QString path = m_dir->filePath(u"in"_s);
-    writeFile(path, sample(20000));
+    writeFile(path, testBytes(20000));
     QTimer::singleShot(0, m_form.get(), [&] { m_form->lvw->removeAllRows(); });
 
     QVERIFY(process(path, true, 20000));
     QCOMPARE(m_form->lvw->rowCount(), 0);
     QVERIFY(m_form->proglvw->isHidden());
-    QCOMPARE(readAll(m_dir->filePath(u"in.enc"_s)), reference(sample(20000), u"k\u0141y"_s));
+    QCOMPARE(readAll(m_dir->filePath(u"in.enc"_s)), reference(testBytes(20000), u"k\u0141y"_s));
 }
 
 void tst_ProcessFile::rowBarFollowsItsRow()
@@ -294,7 +289,7 @@ void tst_ProcessFile::rowBarFollowsItsRow()
     for (int r = 0; r < 2; ++r)
         m_form->lvw->addRow(m_form->imgl.image(1));
     const QString path = m_dir->filePath(u"in"_s);
-    writeFile(path, sample(20000));
+    writeFile(path, testBytes(20000));
     const auto expectedPlace = [&] {
         const QRect viewport(m_form->lvw->viewport()->mapTo(m_form.get(), QPoint(0, 0)),
                              m_form->lvw->viewport()->size());

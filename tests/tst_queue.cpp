@@ -1,15 +1,14 @@
+#include "FileHelpers.h"
 #include "WidgetHelpers.h"
-#include "app/KeyGenerator.h"
 #include "app/Main.h"
-#include "app/StatusList.h"
 #include "app/frmMain.h"
 #include "platform/FileDialog.h"
+#include "widgets/StatusList.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -24,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using Platform::FileDialog;
@@ -36,92 +36,18 @@ enum Mode
     Decrypt
 };
 
-struct ModeNames
+const ModeFacts& names(int mode)
 {
-    const char* panel;
-    const char* queue;
-    const char* add;
-    const char* clear;
-    const char* run;
-    QString title;
-    QString filterDescription;
-    QString filterPattern;
-};
-
-const ModeNames& names(int mode)
-{
-    static const ModeNames encrypt {"fraEncrypt", "cmbFilesEnc",        "cmdAddEnc",          "CmdClearEnc",
-                                    "cmdEncrypt", u"File to encrypt"_s, u"All Files (*.*)"_s, u"*.*"_s};
-    static const ModeNames decrypt {"fraDecrypt",
-                                    "cmbFilesDec",
-                                    "CmdAddDec",
-                                    "CmdClearDec",
-                                    "cmdDecrypt",
-                                    u"File to Decrypt"_s,
-                                    u"Encrypted Files (*.enc)"_s,
-                                    u"*.enc"_s};
-    return mode == Encrypt ? encrypt : decrypt;
+    return modeFacts(mode == Encrypt);
 }
 
-QStringList entries(const QComboBox* queue)
+QStringList queueEntries(const QComboBox* queue)
 {
     QStringList list;
     for (int i = 0; i < queue->count(); ++i)
         list.append(queue->itemText(i));
     return list;
 }
-
-bool touch(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
-}
-
-// The letters and digits of a batch of keys, counted.
-struct KeyCensus
-{
-    qint64 characters = 0;
-    qint64 letters = 0;
-    QHash<QChar, qint64> perCharacter;
-
-    explicit KeyCensus(const QStringList& keys)
-    {
-        for (const QString& key : keys) {
-            for (const QChar c : key) {
-                if (c == u'-')
-                    continue;
-                ++characters;
-                letters += c.isLetter();
-                ++perCharacter[c];
-            }
-        }
-    }
-
-    double letterShare() const { return double(letters) / double(characters); }
-
-    // 0.40 +- 0.005 over 160 000 characters is about four standard deviations either way: a right generator
-    // passes with near certainty, one that draws letters at 39 or 41 in 100 fails with near certainty.
-    bool lawHolds() const
-    {
-        if (characters < 160000 || qAbs(letterShare() - 0.40) > 0.005)
-            return false;
-        for (char c = 'A'; c <= 'Z'; ++c)
-            if (!perCharacter.value(QChar::fromLatin1(c)))
-                return false;
-        for (char c = '0'; c <= '9'; ++c)
-            if (!perCharacter.value(QChar::fromLatin1(c)))
-                return false;
-        return true;
-    }
-};
-
-// Answers draws from a fixed list, to watch which draws the key generator throws away.
-struct ScriptedSource
-{
-    QList<quint32> draws;
-    int used = 0;
-    quint32 generate() { return draws.at(used++); }
-};
 
 } // namespace
 
@@ -155,13 +81,8 @@ private Q_SLOTS:
     void dropIsRefused();
     void textDraggedIntoKeyStaysText();
 
-    void autoKeysFollowTheLaw();
-    void lawCheckCatchesWrongGenerators_data();
-    void lawCheckCatchesWrongGenerators();
     void autoReplacesOnlyTheEncryptKey();
     void clicksInOneMillisecondGiveDifferentKeys();
-    void drawsInIncompleteBlockAreRedrawn_data();
-    void drawsInIncompleteBlockAreRedrawn();
 
 private:
     template<typename W = QWidget> W* control(const char* name) const { return ::control<W>(m_form.get(), name); }
@@ -172,6 +93,7 @@ private:
     QStringList autoKeys(int count);
     void whenFileDialogOpens(const std::function<void(QFileDialog*)>& act, int triesLeft = 500);
 
+    std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
     QTemporaryDir m_dir;
     QString m_startFolder;
@@ -186,7 +108,7 @@ void tst_Queue::initTestCase()
 
 void tst_Queue::init()
 {
-    FileDialog::setAnswering(true);
+    m_seams.emplace();
     QVERIFY(QDir::setCurrent(m_startFolder));
     m_form = std::make_unique<frmMain>();
     m_form->show();
@@ -196,7 +118,7 @@ void tst_Queue::init()
 void tst_Queue::cleanup()
 {
     m_form.reset();
-    FileDialog::setAnswering(false);
+    m_seams.reset();
     QDir::setCurrent(m_startFolder);
 }
 
@@ -222,7 +144,7 @@ void tst_Queue::addRequestsEachModesDialog()
     QCOMPARE(requests.size(), 1);
     const Platform::OpenFileRequest& r = requests.first();
     QCOMPARE(r.owner, m_form.get());
-    QCOMPARE(r.title, names(mode).title);
+    QCOMPARE(r.title, names(mode).dialogTitle);
     QCOMPARE(r.filterDescription, names(mode).filterDescription);
     QCOMPARE(r.filterPattern, names(mode).filterPattern);
     QCOMPARE(r.initialFolder, QDir::currentPath());
@@ -263,7 +185,7 @@ void tst_Queue::addQueuesChosenFiles()
         if (!answer.isEmpty())
             shown = answer.last();
     }
-    QCOMPARE(entries(queue(mode)), expected);
+    QCOMPARE(queueEntries(queue(mode)), expected);
     QCOMPARE(queue(mode)->currentText(), shown);
     // Every Add enables the run button, a cancelled one too; the other mode is left alone.
     QVERIFY(control(names(mode).run)->isEnabled());
@@ -287,7 +209,7 @@ void tst_Queue::wholeLongSelectionIsQueued()
         chosen.append(u"/archive/"_s + QString(180, u'n') + QString::number(i) + u".enc"_s);
     FileDialog::setNextFileNames(chosen);
     clickAdd(mode);
-    QCOMPARE(entries(queue(mode)), chosen);
+    QCOMPARE(queueEntries(queue(mode)), chosen);
     QCOMPARE(queue(mode)->currentText(), chosen.last());
 }
 
@@ -302,7 +224,7 @@ void tst_Queue::typedTextIsNoEntry()
     QCOMPARE(files->currentText(), u"/etc/typed"_s);
     FileDialog::setNextFileNames({u"/data/b.txt"_s});
     clickAdd(Encrypt);
-    QCOMPARE(entries(files), (QStringList {u"/data/a.txt"_s, u"/data/b.txt"_s}));
+    QCOMPARE(queueEntries(files), (QStringList {u"/data/a.txt"_s, u"/data/b.txt"_s}));
     QCOMPARE(files->currentText(), u"/data/b.txt"_s);
 }
 
@@ -335,7 +257,7 @@ void tst_Queue::clearEmptiesOnlyTheQueue()
     QVERIFY(control(names(mode).run)->isEnabled());
     QCOMPARE(key->text(), u"secret"_s);
     QCOMPARE(m_form->lvw->rowCount(), 1);
-    QCOMPARE(entries(queue(other)), QStringList {u"/data/other.enc"_s});
+    QCOMPARE(queueEntries(queue(other)), QStringList {u"/data/other.enc"_s});
 }
 
 void tst_Queue::nextAddOpensInFolderOfLastChoice_data()
@@ -353,8 +275,8 @@ void tst_Queue::nextAddOpensInFolderOfLastChoice()
     QFETCH(int, second);
     const QString folder = m_dir.filePath(u"chosen"_s);
     QVERIFY(QDir().mkpath(folder));
-    QVERIFY(touch(folder + u"/one.enc"_s));
-    QVERIFY(touch(folder + u"/two.enc"_s));
+    QVERIFY(putFile(folder + u"/one.enc"_s, "x"));
+    QVERIFY(putFile(folder + u"/two.enc"_s, "x"));
 
     showMode(first);
     FileDialog::setNextFileNames({folder + u"/one.enc"_s, folder + u"/two.enc"_s});
@@ -402,9 +324,9 @@ void tst_Queue::realDialogQueuesTypedPath()
 {
     QFETCH(int, mode);
     QFETCH(QString, fileName);
-    FileDialog::setAnswering(false);
+    m_seams.reset(); // the real dialog
     const QString path = m_dir.filePath(fileName);
-    QVERIFY(touch(path));
+    QVERIFY(putFile(path, "x"));
     showMode(mode);
 
     QString title, folder;
@@ -426,25 +348,25 @@ void tst_Queue::realDialogQueuesTypedPath()
     });
     clickAdd(mode);
 
-    QCOMPARE(title, names(mode).title);
+    QCOMPARE(title, names(mode).dialogTitle);
     QCOMPARE(folder, QDir::cleanPath(m_startFolder));
     QCOMPARE(filters.size(), 1);
     QVERIFY(filters.first().startsWith(names(mode).filterDescription));
     QCOMPARE(fileMode, QFileDialog::ExistingFiles);
-    QCOMPARE(entries(queue(mode)), QStringList {path});
+    QCOMPARE(queueEntries(queue(mode)), QStringList {path});
     QCOMPARE(queue(mode)->currentText(), path);
     QVERIFY(control(names(mode).run)->isEnabled());
 }
 
 void tst_Queue::realDialogQueuesWholeSelection()
 {
-    FileDialog::setAnswering(false);
+    m_seams.reset(); // the real dialog
     const QString folder = m_dir.filePath(u"many"_s);
     QVERIFY(QDir().mkpath(folder));
     QStringList expected;
     for (int i = 0; i < 400; ++i) {
         const QString path = folder + u'/' + QString(120, u'e') + u'-' + QString::number(1000 + i) + u".enc"_s;
-        QVERIFY(touch(path));
+        QVERIFY(putFile(path, "x"));
         expected.append(path);
     }
     QVERIFY(QDir::setCurrent(folder));
@@ -468,7 +390,7 @@ void tst_Queue::realDialogQueuesWholeSelection()
     QTest::mouseClick(control("CmdAddDec"), Qt::LeftButton);
 
     QCOMPARE(listed, 400);
-    QStringList queued = entries(queue(Decrypt));
+    QStringList queued = queueEntries(queue(Decrypt));
     queued.sort();
     QCOMPARE(queued, expected);
 }
@@ -508,8 +430,8 @@ void tst_Queue::droppedFilesJoinTheQueue()
     const QString folder = m_dir.filePath(u"dropped"_s);
     QVERIFY(QDir().mkpath(folder + u"/sub"_s));
     const QString first = folder + u"/z first.bin"_s, second = folder + u"/a second.enc"_s;
-    QVERIFY(touch(first));
-    QVERIFY(touch(second));
+    QVERIFY(putFile(first, "x"));
+    QVERIFY(putFile(second, "x"));
     FileDialog::setNextFileNames({u"/data/earlier.enc"_s});
     clickAdd(mode);
     control(names(mode).run)->setEnabled(false);
@@ -521,7 +443,7 @@ void tst_Queue::droppedFilesJoinTheQueue()
                      {QUrl::fromLocalFile(first), QUrl::fromLocalFile(folder + u"/sub"_s),
                       QUrl(u"https://example.org/remote.enc"_s), QUrl::fromLocalFile(second)}));
 
-    QCOMPARE(entries(queue(mode)), (QStringList {u"/data/earlier.enc"_s, first, second}));
+    QCOMPARE(queueEntries(queue(mode)), (QStringList {u"/data/earlier.enc"_s, first, second}));
     QCOMPARE(queue(mode)->currentText(), second);
     QVERIFY(control(names(mode).run)->isEnabled());
     QCOMPARE(control<QLineEdit>("txtKeyDec")->text(), QString());
@@ -536,7 +458,7 @@ void tst_Queue::dropIsRefused_data()
     QTest::addColumn<QList<QUrl>>("urls");
     QTest::addColumn<int>("actions");
     const QString file = m_dir.filePath(u"refused.enc"_s);
-    QVERIFY(touch(file));
+    QVERIFY(putFile(file, "x"));
     const int copyOrMove = Qt::CopyAction | Qt::MoveAction;
     QTest::newRow("Add disabled") << false << QList<QUrl> {QUrl::fromLocalFile(file)} << copyOrMove;
     QTest::newRow("folder only") << true << QList<QUrl> {QUrl::fromLocalFile(m_dir.path())} << copyOrMove;
@@ -588,52 +510,6 @@ QStringList tst_Queue::autoKeys(int count)
     return keys;
 }
 
-void tst_Queue::autoKeysFollowTheLaw()
-{
-    const QStringList keys = autoKeys(10000);
-    static const QRegularExpression pattern(u"^[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}$"_s);
-    for (const QString& key : keys)
-        QVERIFY2(pattern.match(key).hasMatch(), qPrintable(key));
-    const KeyCensus census(keys);
-    QCOMPARE(census.characters, 160000);
-    QVERIFY2(census.lawHolds(), qPrintable(QString::number(census.letterShare())));
-    // Equally likely: no letter or digit drifts far from its share (each about 20 standard deviations inside).
-    for (auto it = census.perCharacter.cbegin(); it != census.perCharacter.cend(); ++it) {
-        const double expected = it.key().isLetter() ? 160000 * 0.4 / 26 : 160000 * 0.6 / 10;
-        QVERIFY2(qAbs(double(it.value()) - expected) < expected * 0.1, qPrintable(QString(it.key())));
-    }
-}
-
-void tst_Queue::lawCheckCatchesWrongGenerators_data()
-{
-    QTest::addColumn<int>("letterPercent");
-    QTest::addColumn<int>("letterCount");
-    QTest::addColumn<bool>("holds");
-    QTest::newRow("right law") << 40 << 26 << true;
-    QTest::newRow("letters at 41 in 100") << 41 << 26 << false;
-    QTest::newRow("letters at 39 in 100") << 39 << 26 << false;
-    QTest::newRow("letters at 1 in 2") << 50 << 26 << false;
-    QTest::newRow("no Z") << 40 << 25 << false;
-}
-
-void tst_Queue::lawCheckCatchesWrongGenerators()
-{
-    QFETCH(int, letterPercent);
-    QFETCH(int, letterCount);
-    QFETCH(bool, holds);
-    QRandomGenerator random(20240611);
-    QStringList keys;
-    for (int k = 0; k < 10000; ++k) {
-        QString key;
-        for (int i = 0; i < 16; ++i) {
-            const bool letter = int(random.bounded(100)) < letterPercent;
-            key += letter ? QChar(u'A' + random.bounded(letterCount)) : QChar(u'0' + random.bounded(10));
-        }
-        keys.append(key);
-    }
-    QCOMPARE(KeyCensus(keys).lawHolds(), holds);
-}
-
 void tst_Queue::autoReplacesOnlyTheEncryptKey()
 {
     auto* encryptKey = control<QLineEdit>("txtKeyEnc");
@@ -653,39 +529,9 @@ void tst_Queue::autoReplacesOnlyTheEncryptKey()
 
 void tst_Queue::clicksInOneMillisecondGiveDifferentKeys()
 {
-    QElapsedTimer clock;
-    clock.start();
+    // Clicks in a row come far closer than a clock's tick: a key seeded from the time would repeat.
     const QStringList keys = autoKeys(500);
-    const qint64 elapsed = clock.elapsed();
-    // Fewer milliseconds than clicks: some clicks surely shared a millisecond.
-    QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
     QCOMPARE(QSet<QString>(keys.cbegin(), keys.cend()).size(), keys.size());
-}
-
-void tst_Queue::drawsInIncompleteBlockAreRedrawn_data()
-{
-    QTest::addColumn<quint32>("n");
-    QTest::addColumn<QList<quint32>>("draws");
-    QTest::addColumn<quint32>("expected");
-    QTest::addColumn<int>("used");
-    // 2^32 mod 100 = 96, mod 26 = 22, mod 10 = 6: draws below those are the incomplete block.
-    QTest::newRow("100, kept") << 100u << QList<quint32> {96, 1} << 96u % 100 << 1;
-    QTest::newRow("100, redrawn") << 100u << QList<quint32> {0, 95, 203} << 3u << 3;
-    QTest::newRow("100, top kept") << 100u << QList<quint32> {0xFFFFFFFFu} << 0xFFFFFFFFu % 100 << 1;
-    QTest::newRow("26, redrawn") << 26u << QList<quint32> {21, 22} << 22u << 2;
-    QTest::newRow("10, redrawn") << 10u << QList<quint32> {5, 0, 17} << 7u << 3;
-    QTest::newRow("power of two never redraws") << 16u << QList<quint32> {0} << 0u << 1;
-}
-
-void tst_Queue::drawsInIncompleteBlockAreRedrawn()
-{
-    QFETCH(quint32, n);
-    QFETCH(QList<quint32>, draws);
-    QFETCH(quint32, expected);
-    QFETCH(int, used);
-    ScriptedSource source {draws};
-    QCOMPARE(KeyGenerator::uniformBelow(source, n), expected);
-    QCOMPARE(source.used, used);
 }
 
 QTEST_MAIN(tst_Queue)

@@ -1,11 +1,11 @@
 #include "FileHelpers.h"
 #include "WidgetHelpers.h"
 #include "app/Main.h"
-#include "app/Resources.h"
-#include "app/StatusList.h"
 #include "app/frmMain.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "widgets/Resources.h"
+#include "widgets/StatusList.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -34,10 +35,10 @@ namespace {
             return;                                                                                                    \
     } while (false)
 
-// What the test knows about each panel, found by object name and written out here independently of the code.
+// A mode's panel: what the test knows of it, and its controls found by those names.
 struct Panel
 {
-    bool encrypt;
+    const ModeFacts& facts;
     QPushButton* option;
     QPushButton* run;
     QPushButton* add;
@@ -47,27 +48,10 @@ struct Panel
     QLabel* label;
     QLabel* desc;
     QProgressBar* bar;
-    int rowImage;
-    int idleIcon;
-    QString success;
-    QString idleLabel;
-    QString idleDesc;
-    QString errorLead;
 
-    QString inputName(const QString& base) const { return encrypt ? base : base + ".enc"_L1; }
-    QString outputOf(const QString& input) const { return encrypt ? input + ".enc"_L1 : input.chopped(4); }
+    QString inputName(const QString& base) const { return facts.encrypt ? base : base + ".enc"_L1; }
+    QString outputOf(const QString& input) const { return facts.encrypt ? input + ".enc"_L1 : input.chopped(4); }
 };
-
-QByteArray pattern(qint64 size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 state = 2654435761u * quint32(seed + 1);
-    for (qint64 n = 0; n < size; ++n) {
-        state = state * 1664525u + 1013904223u;
-        bytes[n] = char(state >> 24);
-    }
-    return bytes;
-}
 
 // Types any text, one key press per character (QTest::keyClicks takes only Latin-1).
 void typeText(QWidget* widget, const QString& text)
@@ -80,7 +64,8 @@ void typeText(QWidget* widget, const QString& text)
 
 bool shows(const QPushButton* button, int iconId)
 {
-    return button->icon().pixmap(32, 32).toImage() == Resources::icon(iconId).pixmap(32, 32).toImage();
+    const QIcon expected = Resources::icon(Resources::IconId(iconId));
+    return button->icon().pixmap(32, 32).toImage() == expected.pixmap(32, 32).toImage();
 }
 
 bool sameImage(const QIcon& a, const QIcon& b)
@@ -125,7 +110,7 @@ private Q_SLOTS:
 
 private:
     Panel panel(bool encrypt) const;
-    Panel other(const Panel& p) const { return panel(!p.encrypt); }
+    Panel other(const Panel& p) const { return panel(!p.facts.encrypt); }
     QString makeFile(const QString& name, const QByteArray& bytes);
     void enqueue(const Panel& p, const QStringList& paths);
     void onYield(std::function<bool()> step);
@@ -134,6 +119,7 @@ private:
     void verifyFolderHolds(const QStringList& paths);
     void verifyOutput(const Panel& p, const QString& input, const QString& key);
 
+    std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
     std::unique_ptr<QTemporaryDir> m_dir;
     QMap<QString, QByteArray> m_inputs;
@@ -154,8 +140,7 @@ void tst_Runs::initTestCase()
 
 void tst_Runs::init()
 {
-    Platform::MessageBox::setRecording(true);
-    Platform::FileDialog::setAnswering(true);
+    m_seams.emplace();
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_inputs.clear();
@@ -170,57 +155,29 @@ void tst_Runs::cleanup()
     m_step = nullptr;
     m_form.reset();
     m_dir.reset();
+    m_seams.reset();
 }
 
 Panel tst_Runs::panel(bool encrypt) const
 {
+    const ModeFacts& f = modeFacts(encrypt);
     const QWidget* form = m_form.get();
-    const auto button = [form](const char* name) {
-        return control<QPushButton>(form, name);
-    };
-    const auto label = [form](const char* name) {
-        return control<QLabel>(form, name);
-    };
-    if (encrypt)
-        return {true,
-                button("optEnc"),
-                button("cmdEncrypt"),
-                button("cmdAddEnc"),
-                button("CmdClearEnc"),
-                control<QComboBox>(form, "cmbFilesEnc"),
-                control<QLineEdit>(form, "txtKeyEnc"),
-                label("lblEncryptNow"),
-                label("lblEncryptDescBig"),
-                control<QProgressBar>(form, "progEnc"),
-                1,
-                102,
-                u"Encrypted"_s,
-                u"Encrypt Now!"_s,
-                u"Click to encrypt the files"_s,
-                u"There was an error while performing encryption. If this persists ,call us with the details."_s};
-    return {false,
-            button("optDec"),
-            button("cmdDecrypt"),
-            button("CmdAddDec"),
-            button("CmdClearDec"),
-            control<QComboBox>(form, "cmbFilesDec"),
-            control<QLineEdit>(form, "txtKeyDec"),
-            label("lblDecDesc"),
-            label("lblDecDscbig"),
-            control<QProgressBar>(form, "progDec"),
-            3,
-            103,
-            u"Decrypted"_s,
-            u"Decrypt Now!"_s,
-            u"Click to decrypt the file(s) to their original form"_s,
-            u"There was an error while performing Decryption. If this persists, contact us with the details."_s};
+    return {.facts = f,
+            .option = control<QPushButton>(form, f.option),
+            .run = control<QPushButton>(form, f.run),
+            .add = control<QPushButton>(form, f.add),
+            .clear = control<QPushButton>(form, f.clear),
+            .queue = control<QComboBox>(form, f.queue),
+            .key = control<QLineEdit>(form, f.key),
+            .label = control<QLabel>(form, f.label),
+            .desc = control<QLabel>(form, f.desc),
+            .bar = control<QProgressBar>(form, f.bar)};
 }
 
 QString tst_Runs::makeFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!putFile(path, bytes))
         qFatal("cannot write %s", qPrintable(path));
     m_inputs.insert(path, bytes);
     return path;
@@ -245,10 +202,10 @@ void tst_Runs::onYield(std::function<bool()> step)
 
 void tst_Runs::verifyIdle(const Panel& p, bool runEnabled)
 {
-    QVERIFY(shows(p.run, p.idleIcon));
+    QVERIFY(shows(p.run, p.facts.idleIcon));
     QCOMPARE(p.run->isEnabled(), runEnabled);
-    QCOMPARE(p.label->text(), p.idleLabel);
-    QCOMPARE(p.desc->text(), p.idleDesc);
+    QCOMPARE(p.label->text(), p.facts.idleLabel);
+    QCOMPARE(p.desc->text(), p.facts.idleDesc);
     QCOMPARE(p.desc->size(), p.desc->sizeHint());
     QVERIFY(p.add->isEnabled());
     QVERIFY(p.clear->isEnabled());
@@ -268,8 +225,7 @@ void tst_Runs::verifyFolderHolds(const QStringList& paths)
     for (const QString& path : paths)
         expected.append(QFileInfo(path).fileName());
     expected.sort();
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
-             expected);
+    QCOMPARE(entries(m_dir->path()), expected);
 }
 
 void tst_Runs::verifyOutput(const Panel& p, const QString& input, const QString& key)
@@ -290,11 +246,11 @@ void tst_Runs::runOverFiles()
     const Panel p = panel(encrypt);
     const Panel o = other(p);
     const QString key = u"Kλ€y 7"_s;
-    CHECKED(enqueue(o, {makeFile(o.inputName(u"other"_s), pattern(1200, 9))}));
+    CHECKED(enqueue(o, {makeFile(o.inputName(u"other"_s), testBytes(1200, 9))}));
     // One file that yields at every byte, one that never yields, one with a larger step.
-    const QStringList files {makeFile(p.inputName(u"a.txt"_s), pattern(1500, 1)),
-                             makeFile(p.inputName(u"b"_s), pattern(700, 2)),
-                             makeFile(p.inputName(u"c.bin"_s), pattern(5000, 3))};
+    const QStringList files {makeFile(p.inputName(u"a.txt"_s), testBytes(1500, 1)),
+                             makeFile(p.inputName(u"b"_s), testBytes(700, 2)),
+                             makeFile(p.inputName(u"c.bin"_s), testBytes(5000, 3))};
     CHECKED(enqueue(p, files));
     typeText(p.key, key);
     QCOMPARE(p.key->text(), key);
@@ -336,11 +292,11 @@ void tst_Runs::runOverFiles()
     QCOMPARE(lvw->rowCount(), 3);
     for (int r = 0; r < 3; ++r) {
         const QPersistentModelIndex row = lvw->row(r);
-        QVERIFY(sameImage(lvw->rowIcon(row), m_form->imgl.image(p.rowImage)));
+        QVERIFY(sameImage(lvw->rowIcon(row), m_form->imgl.image(p.facts.rowImage)));
         QVERIFY(lvw->subItem(row, 0).isEmpty());
         QCOMPARE(lvw->subItem(row, StatusList::FileNo), QString::number(r + 1));
         QCOMPARE(lvw->subItem(row, StatusList::Path), files.at(r));
-        QCOMPARE(lvw->subItem(row, StatusList::Status), p.success);
+        QCOMPARE(lvw->subItem(row, StatusList::Status), p.facts.success);
         CHECKED(verifyOutput(p, files.at(r), key));
     }
     QCOMPARE(p.queue->count(), 0);
@@ -364,8 +320,8 @@ void tst_Runs::runOverFiles()
 void tst_Runs::failingFileKeepsItsStatus()
 {
     const Panel p = panel(true);
-    const QStringList files {makeFile(u"one"_s, pattern(1200, 1)), makeFile(u"two"_s, pattern(1300, 2)),
-                             makeFile(u"three"_s, pattern(1400, 3))};
+    const QStringList files {makeFile(u"one"_s, testBytes(1200, 1)), makeFile(u"two"_s, testBytes(1300, 2)),
+                             makeFile(u"three"_s, testBytes(1400, 3))};
     // A folder where the second output would go.
     QVERIFY(QDir(m_dir->path()).mkdir(u"two.enc"_s));
     CHECKED(enqueue(p, files));
@@ -378,10 +334,10 @@ void tst_Runs::failingFileKeepsItsStatus()
     QVERIFY2(shown[0].text.endsWith(u"\r\n21\r\nIs a directory"_s), qPrintable(shown[0].text));
     const StatusList* lvw = m_form->lvw;
     QCOMPARE(lvw->rowCount(), 3);
-    QCOMPARE(lvw->subItem(lvw->row(0), StatusList::Status), p.success);
+    QCOMPARE(lvw->subItem(lvw->row(0), StatusList::Status), p.facts.success);
     QCOMPARE(lvw->subItem(lvw->row(1), StatusList::Status), u"Is a directory"_s);
     QVERIFY(sameImage(lvw->subItemIcon(lvw->row(1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
-    QCOMPARE(lvw->subItem(lvw->row(2), StatusList::Status), p.success);
+    QCOMPARE(lvw->subItem(lvw->row(2), StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[0], u"k"_s));
     CHECKED(verifyOutput(p, files[2], u"k"_s));
     QVERIFY(QFileInfo(p.outputOf(files[1])).isDir());
@@ -413,7 +369,7 @@ void tst_Runs::startRefusals()
     QFETCH(bool, runs);
     QFETCH(bool, runEnabledAfter);
     const Panel p = panel(encrypt);
-    const QString file = makeFile(p.inputName(u"f"_s), pattern(1100, 5));
+    const QString file = makeFile(p.inputName(u"f"_s), testBytes(1100, 5));
     CHECKED(enqueue(p, queued ? QStringList {file} : QStringList {}));
     // Rows of an earlier run go whatever the click does next.
     m_form->lvw->addRow(m_form->imgl.image(1));
@@ -461,7 +417,7 @@ void tst_Runs::cancel()
     // 1501 bytes: a checkpoint at every second byte, the last one at byte 1500 with the row bar at 100.
     QStringList files;
     for (int f = 1; f <= 5; ++f)
-        files.append(makeFile(p.inputName(u"file%1"_s.arg(f)), pattern(1501, f)));
+        files.append(makeFile(p.inputName(u"file%1"_s.arg(f)), testBytes(1501, f)));
     CHECKED(enqueue(p, files));
     p.key->setText(u"Schlüssel"_s);
 
@@ -506,7 +462,7 @@ void tst_Runs::cancel()
     // Back at rest: a further start runs over a newly queued file.
     CHECKED(enqueue(p, {files[4]}));
     QTest::mouseClick(p.run, Qt::LeftButton);
-    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), p.success);
+    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[4], u"Schlüssel"_s));
 }
 
@@ -527,10 +483,10 @@ void tst_Runs::cancelFromOtherMode()
     QFETCH(bool, startAgainInYield);
     const Panel running = panel(encrypt);
     const Panel clicked = other(running);
-    CHECKED(enqueue(clicked, {makeFile(clicked.inputName(u"waiting"_s), pattern(1200, 9))}));
+    CHECKED(enqueue(clicked, {makeFile(clicked.inputName(u"waiting"_s), testBytes(1200, 9))}));
     clicked.key->setText(u"other"_s);
-    const QStringList files {makeFile(running.inputName(u"first"_s), pattern(3000, 1)),
-                             makeFile(running.inputName(u"second"_s), pattern(3000, 2))};
+    const QStringList files {makeFile(running.inputName(u"first"_s), testBytes(3000, 1)),
+                             makeFile(running.inputName(u"second"_s), testBytes(3000, 2))};
     CHECKED(enqueue(running, files));
     running.key->setText(u"key"_s);
 
@@ -569,7 +525,7 @@ void tst_Runs::cancelFromOtherMode()
     QCOMPARE(m_form->lvw->rowCount(), 2);
     for (int r = 0; r < 2; ++r) {
         QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Path), files.at(r));
-        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Status), running.success);
+        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Status), running.facts.success);
         CHECKED(verifyOutput(running, files.at(r), u"key"_s));
     }
     CHECKED(verifyIdle(running, true));
@@ -589,8 +545,8 @@ void tst_Runs::missingQueuedFile()
 {
     QFETCH(bool, encrypt);
     const Panel p = panel(encrypt);
-    const QStringList files {makeFile(p.inputName(u"present"_s), pattern(1500, 1)),
-                             makeFile(p.inputName(u"gone"_s), pattern(1500, 2))};
+    const QStringList files {makeFile(p.inputName(u"present"_s), testBytes(1500, 1)),
+                             makeFile(p.inputName(u"gone"_s), testBytes(1500, 2))};
     CHECKED(enqueue(p, files));
     QVERIFY(QFile::remove(files[1]));
     m_inputs.remove(files[1]);
@@ -600,7 +556,7 @@ void tst_Runs::missingQueuedFile()
 
     const auto shown = Platform::MessageBox::takeShown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown[0].text, p.errorLead + u"\r\n2\r\nNo such file or directory"_s);
+    QCOMPARE(shown[0].text, p.facts.errorLead + u"\r\n2\r\nNo such file or directory"_s);
     QCOMPARE(shown[0].style, 0);
     QCOMPARE(m_form->lvw->rowCount(), 0);
     QCOMPARE(p.queue->count(), 2);
@@ -615,7 +571,7 @@ void tst_Runs::missingQueuedFile()
 void tst_Runs::keyEditedDuringRun()
 {
     const Panel p = panel(true);
-    const QStringList files {makeFile(u"first"_s, pattern(3000, 1)), makeFile(u"second"_s, pattern(3000, 2))};
+    const QStringList files {makeFile(u"first"_s, testBytes(3000, 1)), makeFile(u"second"_s, testBytes(3000, 2))};
     CHECKED(enqueue(p, files));
     p.key->setText(u"before"_s);
     onYield([&] {
@@ -634,7 +590,7 @@ void tst_Runs::keyEditedDuringRun()
 void tst_Runs::aboutHoldsTheRun()
 {
     const Panel p = panel(true);
-    const QStringList files {makeFile(u"big"_s, pattern(2'000'000, 7))};
+    const QStringList files {makeFile(u"big"_s, testBytes(2'000'000, 7))};
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
 
@@ -649,7 +605,12 @@ void tst_Runs::aboutHoldsTheRun()
             rowAtOpen = m_form->proglvw->value();
             overallAtOpen = p.bar->value();
         });
-        QTimer::singleShot(300, this, [&] {
+        // Fifty passes of About's modal loop later, the run has not moved.
+        auto* passes = new QTimer(this);
+        connect(passes, &QTimer::timeout, this, [&, passes, count = 0]() mutable {
+            if (++count < 50)
+                return;
+            passes->deleteLater();
             rowLater = m_form->proglvw->value();
             overallLater = p.bar->value();
             QWidget* about = QApplication::activeModalWidget();
@@ -657,6 +618,7 @@ void tst_Runs::aboutHoldsTheRun()
             if (about)
                 about->close();
         });
+        passes->start(0);
         QTest::mouseClick(m_form->findChild<QWidget*>(u"lblAbout"_s), Qt::LeftButton);
         return true;
     });
@@ -666,7 +628,7 @@ void tst_Runs::aboutHoldsTheRun()
     QVERIFY(rowAtOpen >= 10 && rowAtOpen < 100);
     QCOMPARE(rowLater, rowAtOpen);
     QCOMPARE(overallLater, overallAtOpen);
-    QCOMPARE(m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status), p.success);
+    QCOMPARE(m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[0], u"key"_s));
     CHECKED(verifyInputsUnchanged());
 }
@@ -689,7 +651,7 @@ void tst_Runs::progressBase()
     const Panel p = panel(true);
     QStringList files;
     for (int f = 0; f < sizes.size(); ++f)
-        files.append(makeFile(u"f%1"_s.arg(f), pattern(sizes[f], f)));
+        files.append(makeFile(u"f%1"_s.arg(f), testBytes(sizes[f], f)));
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
 
@@ -713,12 +675,12 @@ void tst_Runs::progressBase()
 void tst_Runs::fileChangedAfterMeasuring()
 {
     const Panel p = panel(true);
-    const QStringList files {makeFile(u"first"_s, pattern(1501, 1)), makeFile(u"second"_s, pattern(1501, 2))};
+    const QStringList files {makeFile(u"first"_s, testBytes(1501, 1)), makeFile(u"second"_s, testBytes(1501, 2))};
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
     // The second file grows after the run measured it: the run would count one file and write another.
     onYield([&] {
-        makeFile(u"second"_s, pattern(6001, 4));
+        makeFile(u"second"_s, testBytes(6001, 4));
         return true;
     });
     QTest::mouseClick(p.run, Qt::LeftButton);
@@ -740,7 +702,7 @@ void tst_Runs::cancelBetweenSmallFiles()
     const Panel p = panel(true);
     QStringList files;
     for (int f = 0; f < 300; ++f)
-        files.append(makeFile(u"f%1"_s.arg(f), pattern(1001, f)));
+        files.append(makeFile(u"f%1"_s.arg(f), testBytes(1001, f)));
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
     // Files of 1001 bytes never yield inside: the first yield is the one after the first file.
@@ -764,7 +726,7 @@ void tst_Runs::listFollowsFileInWork()
     const Panel p = panel(true);
     QStringList files;
     for (int f = 0; f < 14; ++f)
-        files.append(makeFile(u"f%1"_s.arg(f), pattern(1100, f)));
+        files.append(makeFile(u"f%1"_s.arg(f), testBytes(1100, f)));
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
     int yields = 0;
@@ -785,7 +747,7 @@ void tst_Runs::closeDuringRun()
 {
     const Panel p = panel(true);
     // Larger than one read chunk, so the close lands in the middle of the transform.
-    const QStringList files {makeFile(u"big"_s, pattern(9 << 20, 1)), makeFile(u"next"_s, pattern(3000, 2))};
+    const QStringList files {makeFile(u"big"_s, testBytes(9 << 20, 1)), makeFile(u"next"_s, testBytes(3000, 2))};
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
     bool closed = false;
