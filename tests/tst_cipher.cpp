@@ -138,6 +138,7 @@ private Q_SLOTS:
     void keyBytesAreUtf16LittleEndian();
     void kernelMatchesReference_data();
     void kernelMatchesReference();
+    void kernelTakesTheCpusFastestPath();
     void halfGoesToEven_data();
     void halfGoesToEven();
     void checkpointSchedule_data();
@@ -197,27 +198,37 @@ void tst_Cipher::keyBytesAreUtf16LittleEndian()
 
 void tst_Cipher::kernelMatchesReference_data()
 {
+    QTest::addColumn<XorPath>("path");
     QTest::addColumn<int>("keyCharacters");
     QTest::addColumn<int>("misalignment");
     QTest::addColumn<qint64>("startOffset");
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("piece");
-    // Sizes around the 64-byte vector step and past the 32 KiB block; pieces that do not divide the key.
-    for (const int characters : {1, 3, 17, 20000})
-        for (const int misalignment : {0, 1, 7})
-            for (const int size : {0, 1, 63, 65, 100003})
-                QTest::addRow("key %d, offset %d, %d bytes", characters, misalignment, size)
-                    << characters << misalignment << qint64(characters) * 2 - 1 + misalignment << size
-                    << (size > 1000 ? 4099 : 5);
+    // Both bodies of the loop meet the same reference, so they give the same bytes. Sizes around the 64-byte vector
+    // step and past the 32 KiB block, in pieces that do not divide the key and in one call; odd start offsets put
+    // the pattern off its alignment as the misalignment does the data.
+    const QList<std::pair<int, int>> sizesInPieces
+        = {{0, 5}, {1, 5}, {63, 5}, {65, 5}, {127, 127}, {100003, 4099}, {100003, 100003}};
+    for (const XorPath path : {XorPath::Baseline, XorPath::Avx2})
+        for (const int characters : {1, 3, 17, 20000})
+            for (const int misalignment : {0, 1, 7})
+                for (const auto& [size, piece] : sizesInPieces)
+                    QTest::addRow("%s, key %d, offset %d, %d bytes in %d", path == XorPath::Avx2 ? "AVX2" : "SSE2",
+                                  characters, misalignment, size, piece)
+                        << path << characters << misalignment << qint64(characters) * 2 - 1 + misalignment << size
+                        << piece;
 }
 
 void tst_Cipher::kernelMatchesReference()
 {
+    QFETCH(XorPath, path);
     QFETCH(int, keyCharacters);
     QFETCH(int, misalignment);
     QFETCH(qint64, startOffset);
     QFETCH(int, size);
     QFETCH(int, piece);
+    if (!cpuHas(path))
+        QSKIP("This CPU has no AVX2");
     const QString key = randomKey(keyCharacters);
     // The reference starts at key byte 0, so prepend the bytes before the start position.
     const QByteArray whole = testBytes(startOffset + size);
@@ -226,10 +237,18 @@ void tst_Cipher::kernelMatchesReference()
     KeyStream stream(keyBytes(key));
     stream.setPosition(startOffset);
     for (int done = 0; done < size; done += piece)
-        stream.apply(storage.data() + misalignment + done, std::min(piece, size - done));
+        stream.apply(storage.data() + misalignment + done, std::min(piece, size - done), path);
 
     QCOMPARE(storage.mid(misalignment), reference(whole, key).mid(startOffset));
     QCOMPARE(stream.position(), (startOffset + size) % (qint64(keyCharacters) * 2));
+}
+
+// The program runs the AVX2 body wherever the CPU has it, and only there.
+void tst_Cipher::kernelTakesTheCpusFastestPath()
+{
+    const bool avx2 = readAll(u"/proc/cpuinfo"_s).contains(" avx2");
+    QCOMPARE(cpuHas(XorPath::Avx2), avx2);
+    QCOMPARE(fastestXorPath(), avx2 ? XorPath::Avx2 : XorPath::Baseline);
 }
 
 void tst_Cipher::halfGoesToEven_data()
