@@ -28,9 +28,7 @@ public:
 
     bool isValid() const { return m_keyLength > 0; }
 
-    qsizetype keyLength() const { return m_keyLength; }
-
-    // Index of the key byte that the next data byte meets, 0 to keyLength() - 1.
+    // Index of the key byte that the next data byte meets, from 0 to the key's length less one.
     qsizetype position() const { return m_position; }
     void setPosition(qint64 offset);
 
@@ -38,7 +36,7 @@ public:
     void apply(char* data, qint64 size, XorPath path = fastestXorPath());
 
 private:
-    QByteArray m_pattern; // the key repeated to keyLength() + blockSize bytes
+    QByteArray m_pattern; // the key repeated to its own length + BlockSize bytes
     qsizetype m_keyLength = 0;
     qsizetype m_position = 0;
 };
