@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -86,6 +87,8 @@ frmMain::frmMain(QWidget* parent)
     buildModeButtons();
     buildPanel(encryptPanel());
     cmdAutoKey = makeButton(fraEncrypt, u"cmdAutoKey"_s, u"Auto"_s, twipsRect(5820, 990, 615, 315));
+    // Made after its panel, Auto still comes right after the key in the Tab order.
+    setTabOrder(txtKeyEnc, cmdAutoKey);
     progEnc->setToolTip(OverallProgress.toString());
     buildPanel(decryptPanel());
     buildStatusArea();
@@ -272,6 +275,18 @@ void frmMain::optDec_Click()
         fraEncrypt->setVisible(false);
         fraDecrypt->setVisible(true);
     }
+}
+
+// Enter acts on the focused button as Space does; outside a dialog, Qt's buttons leave Enter to their window.
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
