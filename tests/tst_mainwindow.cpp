@@ -1,4 +1,5 @@
 #include "WidgetHelpers.h"
+#include "app/HelpAbout.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "widgets/LinkLabel.h"
@@ -6,6 +7,7 @@
 #include "widgets/StatusList.h"
 #include "widgets/TitleFrame.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
@@ -40,6 +42,7 @@ private Q_SLOTS:
     void clickOnSelectedModeChangesNothing();
     void modeSwitchKeepsEachPanel();
     void accessKeysSwitchMode();
+    void screenReaderFindsEveryControl();
     void closingEndsTheProgram();
     void titleFrameOffersCloseOnly();
 
@@ -281,6 +284,48 @@ void tst_MainWindow::accessKeysSwitchMode()
     QTRY_VERIFY(control("fraDecrypt")->isVisible());
     QTest::keyClick(m_form.get(), Qt::Key_E, Qt::AltModifier);
     QTRY_VERIFY(control("fraEncrypt")->isVisible());
+}
+
+// Every control a person uses, as a screen reader finds it in the window's tree: a name, and the role of its kind.
+// A control that takes the focus and is missing here fails.
+void tst_MainWindow::screenReaderFindsEveryControl()
+{
+    const RecordedSeams seams;
+    m_form->show();
+    control("cmdEncrypt")->setEnabled(true);
+    control("proglvw")->show();
+    using enum QAccessible::Role;
+    QHash<QString, QAccessible::Role> expected {{u"lblAbout"_s, Link},        {u"Label2"_s, Link},
+                                                {u"optEnc"_s, RadioButton},   {u"optDec"_s, RadioButton},
+                                                {u"cmbFilesEnc"_s, ComboBox}, {u"cmdAddEnc"_s, Button},
+                                                {u"CmdClearEnc"_s, Button},   {u"txtKeyEnc"_s, EditableText},
+                                                {u"cmdAutoKey"_s, Button},    {u"cmdEncrypt"_s, Button},
+                                                {u"progEnc"_s, ProgressBar},  {u"lvw"_s, Tree},
+                                                {u"proglvw"_s, ProgressBar}};
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        auto* widget = qobject_cast<QWidget*>(node->object());
+        if (!widget->isVisible() || !widget->isEnabled())
+            return;
+        if (expected.contains(widget->objectName())) {
+            QCOMPARE(node->role(), expected.take(widget->objectName()));
+            QVERIFY2(!node->text(QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+            return;
+        }
+        QVERIFY2(widget->focusPolicy() == Qt::NoFocus || widget->isWindow(), qPrintable(widget->objectName()));
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(m_form.get()));
+    QVERIFY2(expected.isEmpty(), qPrintable(QStringList(expected.keys()).join(u' ')));
+    QCOMPARE(QAccessible::queryAccessibleInterface(control("txtKeyEnc"))->text(QAccessible::Name), u"Key:"_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(control("cmdEncrypt"))->text(QAccessible::Description),
+             u"Click to encrypt the files"_s);
+
+    // A link's press action does what a click does.
+    QAccessible::queryAccessibleInterface(control("Label2"))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(Platform::Shell::takeRequests().value(0).file, helpAddress(QCoreApplication::applicationDirPath()));
 }
 
 void tst_MainWindow::closingEndsTheProgram()

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void fileChangedAfterMeasuring();
     void cancelBetweenSmallFiles();
     void listFollowsFileInWork();
+    void keyboardOnly();
     // Closing asks the application to quit, which no later test could survive: keep it last.
     void closeDuringRun();
 
@@ -741,6 +742,50 @@ void tst_Runs::listFollowsFileInWork()
 
     QVERIFY(yields > 0);
     QCOMPARE(outOfSight, 0);
+}
+
+// A run with key presses alone, each sent to the control that has the focus: Tab walks the panel in its order,
+// the first file is written, and the run is cancelled in the second, where the run button is named "Cancel".
+void tst_Runs::keyboardOnly()
+{
+    const Panel p = panel(true);
+    const QStringList files {makeFile(u"done"_s, testBytes(1200, 1)), makeFile(u"cancelled"_s, testBytes(1501, 2))};
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    const auto press = [](Qt::Key key) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+    };
+    QStringList order;
+    const auto tab = [&](int times) {
+        for (int n = 0; n < times; ++n) {
+            press(Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+    };
+    tab(2);
+    Platform::FileDialog::setNextFileNames(files);
+    press(Qt::Key_Space);
+    tab(2);
+    typeText(QApplication::focusWidget(), u"Kéy"_s);
+    tab(2);
+    QCOMPARE(order,
+             QStringList({u"cmbFilesEnc"_s, u"cmdAddEnc"_s, u"CmdClearEnc"_s, u"txtKeyEnc"_s, u"cmdAutoKey"_s,
+                          u"cmdEncrypt"_s}));
+    QStringList busy;
+    onYield([&] {
+        if (m_form->lvw->rowCount() < 2 || m_form->proglvw->value() < 40)
+            return false;
+        busy << p.run->accessibleName() << p.run->accessibleDescription();
+        press(Qt::Key_Space);
+        return true;
+    });
+    press(Qt::Key_Return);
+
+    QCOMPARE(busy, QStringList({BusyLabel, BusyDesc}));
+    CHECKED(verifyOutput(p, files[0], u"Kéy"_s));
+    QVERIFY(!QFile::exists(p.outputOf(files[1])));
+    CHECKED(verifyIdle(p, false));
+    QCOMPARE(p.run->accessibleName(), p.facts.idleLabel);
 }
 
 void tst_Runs::closeDuringRun()

@@ -97,6 +97,7 @@ frmAbout::frmAbout()
 {
     setObjectName(u"frmAbout"_s);
     setWindowTitle(QString());
+    setAccessibleName(Name.toString());
     setFixedSize(366, 299);
     setFont(Look::tahoma());
     QPalette pal = palette();

@@ -22,6 +22,9 @@ public:
     frmAbout();
     ~frmAbout() override;
 
+    // The words of the main window's link that opens it, and what a screen reader calls it.
+    static constexpr QStringView Name = u"About Zafrel";
+
     // Which name the next tick makes white: False the left one (Label2), True the right one (Label3).
     Flag blnBlink = False;
 

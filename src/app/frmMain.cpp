@@ -7,10 +7,10 @@
 #include "widgets/StatusList.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -65,6 +65,11 @@ QString text(const char16_t* design)
     return QString::fromUtf16(design);
 }
 
+// What a screen reader calls the bars and the list; the overall bars say what the encrypt bar's tooltip says.
+constexpr QStringView OverallProgress = u"Overall progress";
+constexpr QStringView FileProgress = u"File progress";
+constexpr QStringView StatusOfFiles = u"Status";
+
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
@@ -82,7 +87,9 @@ frmMain::frmMain(QWidget* parent)
     buildModeButtons();
     buildPanel(encryptPanel());
     cmdAutoKey = makeButton(fraEncrypt, u"cmdAutoKey"_s, u"Auto"_s, twipsRect(5820, 990, 615, 315));
-    progEnc->setToolTip(u"Overall progress"_s);
+    // Made after its panel, Auto still comes right after the key in the Tab order.
+    setTabOrder(txtKeyEnc, cmdAutoKey);
+    progEnc->setToolTip(OverallProgress.toString());
     buildPanel(decryptPanel());
     buildStatusArea();
     connectHandlers();
@@ -102,7 +109,7 @@ void frmMain::buildBanner()
     Image2->setGeometry(twipsRect(90, 180, 480, 480));
     Image2->setPixmap(Resources::appIcon().pixmap(Image2->size(), Image2->devicePixelRatio()));
 
-    lblAbout = make<LinkLabel>(this, u"lblAbout"_s, u"About Zafrel"_s);
+    lblAbout = make<LinkLabel>(this, u"lblAbout"_s, frmAbout::Name.toString());
     lblAbout->move(px(6060), px(180));
     Label2 = make<LinkLabel>(this, u"Label2"_s, u"Help"_s);
     Label2->move(px(6390), px(450));
@@ -112,10 +119,11 @@ void frmMain::buildModeButtons()
 {
     optEnc = makeButton(this, u"optEnc"_s, u"&Encrypt Files"_s, twipsRect(30, 840, 1485, 315));
     optDec = makeButton(this, u"optDec"_s, u"&Decrypt Files"_s, twipsRect(1530, 840, 1485, 315));
-    auto* group = new QButtonGroup(this);
+    // The pair acts as one group of option buttons: a click selects one and deselects the other, and screen
+    // readers find them as radio buttons.
     for (QPushButton* button : {optEnc, optDec}) {
         button->setCheckable(true);
-        group->addButton(button);
+        button->setAutoExclusive(true);
     }
 }
 
@@ -179,6 +187,8 @@ void frmMain::buildPanel(const ModePanel& c)
     // Typing in the text field never makes an entry: the queue holds only what Add chose.
     c.queue->setInsertPolicy(QComboBox::NoInsert);
     c.queue->setGeometry(twipsRect(1710, 450, 4000, 315));
+    // A screen reader names each field by the text of the label whose buddy it is.
+    c.filesLabel->setBuddy(c.queue);
 
     c.add = makeButton(p, text(d.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
     c.clear = makeButton(p, text(d.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
@@ -187,6 +197,7 @@ void frmMain::buildPanel(const ModePanel& c)
     c.key = make<QLineEdit>(p, text(d.key));
     c.key->setMaxLength(std::numeric_limits<int>::max());
     c.key->setGeometry(twipsRect(1710, 990, 4000, 315));
+    c.keyLabel->setBuddy(c.key);
 
     c.upperLine = makeLine(p, text(d.upperLine), d.upperLineRole, 30, d.upperLineRight, 1350);
     c.lowerLine = makeLine(p, text(d.lowerLine), QPalette::Mid, 30, 7140, d.lowerLineTop);
@@ -195,23 +206,27 @@ void frmMain::buildPanel(const ModePanel& c)
     c.run->setIcon(Resources::icon(d.idleIcon));
     c.run->setIconSize(QSize(32, 32));
 
-    c.runLabel = makeLabel(p, text(d.runLabel), text(d.idleLabel), 1050, 1500, Look::tahoma(Look::Style::Bold));
-    c.runDesc = makeLabel(p, text(d.runDesc), text(d.idleDesc), 1050, 1800, Look::msSansSerif());
+    c.runLabel = makeLabel(p, text(d.runLabel), {}, 1050, 1500, Look::tahoma(Look::Style::Bold));
+    c.runDesc = makeLabel(p, text(d.runDesc), {}, 1050, 1800, Look::msSansSerif());
+    setRunCaptions(c, text(d.idleLabel), text(d.idleDesc));
 
     c.shape = make<QFrame>(p, text(d.shape));
     c.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
     c.shape->setLineWidth(1);
     c.shape->setGeometry(twipsRect(d.shapeLeft, 2040, 5895, 255));
     c.bar = makeProgressBar(p, text(d.bar), twipsRect(d.barLeft, 2070, 5835, 195));
+    c.bar->setAccessibleName(OverallProgress.toString());
 }
 
 void frmMain::buildStatusArea()
 {
     lvw = make<StatusList>(this, u"lvw"_s);
     lvw->setGeometry(twipsRect(30, 3690, 7155, 2475));
+    lvw->setAccessibleName(StatusOfFiles.toString());
 
     proglvw = makeProgressBar(this, u"proglvw"_s, twipsRect(2880, 3270, 1515, 225));
     proglvw->hide();
+    proglvw->setAccessibleName(FileProgress.toString());
 
     imgl.add(Resources::listImage(Resources::PadlockImage));
     imgl.add(Resources::listImage(Resources::RedCrossImage), Resources::ErrorImageKey.toString());
@@ -260,6 +275,18 @@ void frmMain::optDec_Click()
         fraEncrypt->setVisible(false);
         fraDecrypt->setVisible(true);
     }
+}
+
+// Enter acts on the focused button as Space does; outside a dialog, Qt's buttons leave Enter to their window.
+void frmMain::keyPressEvent(QKeyEvent* event)
+{
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -102,6 +102,7 @@ public:
     void cmdDecrypt_Click();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -86,7 +86,7 @@ private:
         if (!measure(fileCount))
             return;
         m_mode.run->setIcon(Resources::icon(Resources::BusyIcon));
-        setCaptions(u"Cancel"_s, u"Click to cancel encryption"_s);
+        setRunCaptions(m_mode, u"Cancel"_s, u"Click to cancel encryption"_s);
         m_state.blnRunning = True;
 
         StatusList* const lvw = m_controls.lvw;
@@ -146,7 +146,7 @@ private:
         m_mode.bar->setValue(0);
         m_controls.proglvw->setValue(0);
         m_controls.proglvw->hide();
-        setCaptions(QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
+        setRunCaptions(m_mode, QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
         m_state.blnCancel = False;
         m_mode.add->setEnabled(true);
         endRun();
@@ -164,16 +164,7 @@ private:
     void showIdle()
     {
         m_mode.run->setIcon(Resources::icon(m_design.idleIcon));
-        setCaptions(QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
-    }
-
-    // The run labels size themselves to their text, like every label of the panel.
-    void setCaptions(const QString& label, const QString& description)
-    {
-        for (auto [widget, text] : {std::pair {m_mode.runLabel, label}, {m_mode.runDesc, description}}) {
-            widget->setText(text);
-            widget->adjustSize();
-        }
+        setRunCaptions(m_mode, QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
     }
 
     void clearQueue()
@@ -190,6 +181,17 @@ private:
 };
 
 } // namespace
+
+void setRunCaptions(const ModePanel& mode, const QString& label, const QString& description)
+{
+    // The run labels size themselves to their text, like every label of the panel.
+    for (auto [widget, text] : {std::pair {mode.runLabel, label}, {mode.runDesc, description}}) {
+        widget->setText(text);
+        widget->adjustSize();
+    }
+    mode.run->setAccessibleName(label);
+    mode.run->setAccessibleDescription(description);
+}
 
 void clickRun(RunState& state, const RunControls& controls, const ModePanel& mode)
 {

@@ -10,6 +10,11 @@ ClickLabel::ClickLabel(const QString& text, QWidget* parent)
     : QLabel(text, parent)
 { }
 
+void ClickLabel::click()
+{
+    Q_EMIT clicked();
+}
+
 void ClickLabel::mousePressEvent(QMouseEvent* event)
 {
     m_pressed = event->button() == Qt::LeftButton;
@@ -25,9 +30,10 @@ void ClickLabel::mouseDoubleClickEvent(QMouseEvent* event)
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool clickedHere
+        = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     event->accept();
-    if (click)
-        Q_EMIT clicked();
+    if (clickedHere)
+        click();
 }

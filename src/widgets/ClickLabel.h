@@ -12,6 +12,9 @@ public:
     explicit ClickLabel(QWidget* parent);
     ClickLabel(const QString& text, QWidget* parent);
 
+    // What a click does, for those who click by other means (a screen reader's action).
+    void click();
+
 Q_SIGNALS:
     void clicked();
 
