@@ -139,6 +139,8 @@ private Q_SLOTS:
     void kernelMatchesReference_data();
     void kernelMatchesReference();
     void kernelTakesTheCpusFastestPath();
+    void keptStreamMatchesReference_data();
+    void keptStreamMatchesReference();
     void halfGoesToEven_data();
     void halfGoesToEven();
     void checkpointSchedule_data();
@@ -249,6 +251,30 @@ void tst_Cipher::kernelTakesTheCpusFastestPath()
     const bool avx2 = readAll(u"/proc/cpuinfo"_s).contains(" avx2");
     QCOMPARE(cpuHas(XorPath::Avx2), avx2);
     QCOMPARE(fastestXorPath(), avx2 ? XorPath::Avx2 : XorPath::Baseline);
+}
+
+void tst_Cipher::keptStreamMatchesReference_data()
+{
+    QTest::addColumn<int>("keyCharacters");
+    for (const int characters : {1, 3, 17, 20000})
+        QTest::addRow("key %d", characters) << characters;
+}
+
+// A run keeps one stream for every file while the key stays the same: each file starts at the key's first byte, and
+// a file longer than any before (up to a block and past it) grows the pattern from where it stopped, mid-key.
+void tst_Cipher::keptStreamMatchesReference()
+{
+    QFETCH(int, keyCharacters);
+    const QString key = randomKey(keyCharacters);
+    KeyStream stream(keyBytes(key));
+    int seed = 0;
+    for (const int size : {2, 7, 1001, 3, 40001, 5, 100003}) {
+        const QByteArray input = testBytes(size, ++seed);
+        QByteArray data = input;
+        stream.setPosition(0);
+        stream.apply(data.data(), size);
+        QCOMPARE(data, reference(input, key));
+    }
 }
 
 void tst_Cipher::halfGoesToEven_data()
@@ -529,7 +555,7 @@ void tst_Cipher::emptyKeyIsRefused()
     QCOMPARE(readAll(input), QByteArray("data"));
 
     // A stream built from no key leaves data alone rather than dividing by zero.
-    KeyStream stream({});
+    KeyStream stream(QByteArrayView {});
     QByteArray data("data");
     stream.apply(data.data(), data.size());
     QCOMPARE(data, QByteArray("data"));

@@ -235,7 +235,13 @@ FileError FileTransform::open()
 
 TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer)
 {
-    if (key.isEmpty())
+    KeyStream keys(key);
+    return writeTo(outputPath, keys, observer);
+}
+
+TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer)
+{
+    if (!keys.isValid())
         return {TransformOutcome::NoKey, {}};
     if (m_fd < 0)
         return failed(EBADF);
@@ -252,7 +258,7 @@ TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView
     if (const int number = output.create(outputMode(m_opened, target)))
         return failed(number);
 
-    KeyStream stream(key);
+    keys.setPosition(0);
     const qint64 length = m_opened.st_size;
     const qint64 step = checkpointStep(length);
     qint64 nextCheckpoint = step > 0 ? 0 : length; // `length` is past every byte: no checkpoint
@@ -267,13 +273,13 @@ TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView
         qint64 done = 0;
         while (nextCheckpoint < offset + size) {
             const qint64 upTo = nextCheckpoint - offset + 1; // the checkpoint byte itself is combined first
-            stream.apply(buffer.get() + done, upTo - done);
+            keys.apply(buffer.get() + done, upTo - done);
             done = upTo;
             if (observer.onCheckpoint && !observer.onCheckpoint(nextCheckpoint, length))
                 return {TransformOutcome::Stopped, {}};
             nextCheckpoint += step;
         }
-        stream.apply(buffer.get() + done, size - done);
+        keys.apply(buffer.get() + done, size - done);
 
         if (const int number = writeFully(output.fd(), buffer.get(), size))
             return failed(number);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <sys/stat.h>
 
+class KeyStream;
+
 // The output of a file: encrypting appends ".enc"; decrypting removes the last four characters, whatever
 // they are. A name (the part after the last '/') of four characters or fewer has no decrypted name in its own
 // folder: the result is empty.
@@ -59,6 +61,8 @@ public:
 
     // Combines the whole input with `key` (the key bytes, see keyBytes()) into `outputPath`. Call open() first.
     TransformResult writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer = {});
+    // The same with a stream of the key, from its first byte; the stream can be kept for the next file.
+    TransformResult writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer = {});
 
 private:
     QString m_inputPath;

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -58,14 +59,25 @@ XorPath fastestXorPath()
 }
 
 KeyStream::KeyStream(QByteArrayView key)
-    : m_keyLength(key.size())
+    : m_pattern(key.toByteArray())
+    , m_keyLength(key.size())
+{ }
+
+// The pattern holds `span` bytes past every start position afterwards. It doubles from its whole repeats of the
+// key, each copy continuing the key where the last one ended, so it takes a few copies whatever its length.
+void KeyStream::cover(qsizetype span)
 {
-    if (key.isEmpty())
+    const qsizetype needed = m_keyLength + span;
+    if (m_pattern.size() >= needed)
         return;
-    const qsizetype patternLength = m_keyLength + BlockSize;
-    m_pattern.reserve(patternLength);
-    while (m_pattern.size() < patternLength)
-        m_pattern.append(key.first(std::min(m_keyLength, patternLength - m_pattern.size())));
+    qsizetype filled = m_pattern.size() - m_pattern.size() % m_keyLength;
+    m_pattern.resize(needed);
+    char* const pattern = m_pattern.data();
+    while (filled < needed) {
+        const qsizetype n = std::min(filled, needed - filled);
+        std::memcpy(pattern + filled, pattern, static_cast<size_t>(n));
+        filled += n;
+    }
 }
 
 void KeyStream::setPosition(qint64 offset)
@@ -78,6 +90,7 @@ void KeyStream::apply(char* data, qint64 size, XorPath path)
 {
     if (!isValid())
         return;
+    cover(static_cast<qsizetype>(std::min<qint64>(size, BlockSize)));
     auto* bytes = reinterpret_cast<unsigned char*>(data);
     const auto* pattern = reinterpret_cast<const unsigned char*>(m_pattern.constData());
     while (size > 0) {

@@ -150,7 +150,9 @@ bool ProcessFile(RunState& state, const RunControls& controls, const QString& st
         lvw->repaint();
     };
 
-    const TransformResult result = transform.writeTo(output, key, observer);
+    if (!state.keys.isFor(key))
+        state.keys = KeyStream(key);
+    const TransformResult result = transform.writeTo(output, state.keys, observer);
     if (window.isNull())
         return false;
     switch (result.outcome) {

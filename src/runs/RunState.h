@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cipher/KeyStream.h"
 #include "widgets/Flag.h"
 
 #include <QPersistentModelIndex>
@@ -21,4 +22,6 @@ struct RunState
     // Run clicks on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
     int runsInProgress = 0;
     const ModeDesign* pendingStart = nullptr;
+    // The key of the last file, expanded: the next file reuses it while the key box holds the same key.
+    KeyStream keys;
 };
