@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "runs/ProcessFile.h"
+#include "widgets/FramePacer.h"
 #include "widgets/StatusList.h"
 
 #include <QDir>
@@ -82,7 +83,8 @@ bool tst_ProcessFile::process(const QString& path, bool encrypt, qint64 totalByt
     m_form->itmCurrent = m_form->lvw->addRow(m_form->imgl.image(encrypt ? 1 : 3));
     m_form->lvw->setSubItem(m_form->itmCurrent, StatusList::Status, u"Loading..."_s);
     m_form->lngTotalBytes = totalBytes;
-    return ProcessFile(*m_form, m_form->runControls(), path, encrypt ? True : False, QFileInfo(path).size());
+    FramePacer frames(m_form.get());
+    return ProcessFile(*m_form, m_form->runControls(), frames, path, encrypt ? True : False, QFileInfo(path).size());
 }
 
 void tst_ProcessFile::tooSmallTouchesNoBar_data()

@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -73,6 +74,17 @@ bool sameImage(const QIcon& a, const QIcon& b)
     return !a.isNull() && a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
 }
 
+// What the screen shows where `widget` lies in `window`, against what the widget draws now: the same once every
+// change to it has been painted.
+bool onScreenAsDrawn(QWidget* window, const QWidget* widget)
+{
+    const QRect area(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    const QImage screen
+        = window->screen()->grabWindow(window->winId(), area.x(), area.y(), area.width(), area.height()).toImage();
+    const QImage drawn = window->grab(area).toImage();
+    return screen.convertToFormat(QImage::Format_RGB32) == drawn.convertToFormat(QImage::Format_RGB32);
+}
+
 const auto BusyLabel = u"Cancel"_s;
 const auto BusyDesc = u"Click to cancel encryption"_s;
 
@@ -106,6 +118,8 @@ private Q_SLOTS:
     void cancelBetweenSmallFiles();
     void listFollowsFileInWork();
     void keyboardOnly();
+    void screenShowsTheLastState_data();
+    void screenShowsTheLastState();
     // Closing asks the application to quit, which no later test could survive: keep it last.
     void closeDuringRun();
 
@@ -787,6 +801,45 @@ void tst_Runs::keyboardOnly()
     QVERIFY(!QFile::exists(p.outputOf(files[1])));
     CHECKED(verifyIdle(p, false));
     QCOMPARE(p.run->accessibleName(), p.facts.idleLabel);
+}
+
+void tst_Runs::screenShowsTheLastState_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("completed") << false;
+    QTest::newRow("cancelled between small files") << true;
+}
+
+// The window paints at most once a frame during a run, and what it holds back still reaches the screen: within
+// the yield where a cancel empties the list, and when the run ends. No stale row or bar stays in sight.
+void tst_Runs::screenShowsTheLastState()
+{
+    QFETCH(bool, cancel);
+    if (m_form->screen()->grabWindow(m_form->winId()).size() != m_form->size() * m_form->devicePixelRatio())
+        QSKIP("This platform grabs a scaled window at another scale");
+    const Panel p = panel(true);
+    QStringList files;
+    for (int f = 0; f < 200; ++f)
+        files.append(makeFile(u"f%1"_s.arg(f), testBytes(f % 10 == 9 ? 1100 : 700, f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    bool emptiedOnScreen = false;
+    if (cancel) {
+        onYield([&] {
+            if (m_form->lvw->rowCount() < 50)
+                return false;
+            m_yield.stop();
+            QTest::mouseClick(p.run, Qt::LeftButton);
+            emptiedOnScreen = QTest::qWaitFor([&] { return onScreenAsDrawn(m_form.get(), m_form->lvw); });
+            return true;
+        });
+    }
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QCOMPARE(m_form->lvw->rowCount(), cancel ? 0 : files.size());
+    QCOMPARE(emptiedOnScreen, cancel);
+    QTRY_VERIFY(onScreenAsDrawn(m_form.get(), m_form->lvw));
+    QTRY_VERIFY(onScreenAsDrawn(m_form.get(), p.bar));
 }
 
 void tst_Runs::closeDuringRun()

@@ -4,6 +4,7 @@
 #include "cipher/Progress.h"
 #include "platform/MessageBox.h"
 #include "runs/ProcessFile.h"
+#include "widgets/FramePacer.h"
 #include "widgets/ImageList.h"
 #include "widgets/StatusList.h"
 
@@ -92,6 +93,9 @@ private:
         StatusList* const lvw = m_controls.lvw;
         const qint64 runBytes = m_state.lngTotalBytes;
         qint64 doneBytes = 0;
+        // The window paints at most once a frame while the run goes on, and everything when it ends, however it
+        // ends: a row that lives for less than a frame was never seen before either.
+        FramePacer frames(m_controls.window);
         for (int p = 0; p < fileCount; ++p) {
             if (m_state.blnCancel)
                 return;
@@ -101,21 +105,25 @@ private:
             lvw->setSubItem(m_state.itmCurrent, StatusList::Status, u"Loading..."_s);
             // The list follows the file in work, so its row bar stays in sight.
             lvw->scrollTo(m_state.itmCurrent);
-            lvw->repaint();
+            // On screen at once when files take longer than a frame, so the row is seen while its file is in work.
+            frames.beginStage();
             // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
-            if (ProcessFile(m_state, m_controls, m_mode.queue->itemText(p), m_design.blnEncrypt, m_lengths.at(p)))
+            if (ProcessFile(m_state, m_controls, frames, m_mode.queue->itemText(p), m_design.blnEncrypt,
+                            m_lengths.at(p)))
                 lvw->setSubItem(m_state.itmCurrent, StatusList::Status, QString::fromUtf16(m_design.successText));
             // Cumulative, so rounding never drifts and the last file ends at 100.
             doneBytes += m_lengths.at(p);
             m_state.intProgressBase = wholePercent(doneBytes, runBytes);
-            // Once between files, whatever their size: the window repaints, and a click lands here (a cancel is
-            // seen before the next row).
-            if (p + 1 < fileCount)
+            // Once between files, whatever their size: the row is final on screen when a frame is due, and a click
+            // lands here (a cancel is seen before the next row).
+            if (p + 1 < fileCount) {
+                frames.presentIfDue();
                 QCoreApplication::processEvents();
+            }
         }
         if (m_state.blnCancel)
             return;
-        lvw->repaint();
+        frames.present();
         showIdle();
         clearQueue();
         m_mode.add->setEnabled(true);
