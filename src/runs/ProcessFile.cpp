@@ -112,7 +112,10 @@ bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frame
         return false;
     }
     overallBar->setVisible(true);
-    placeRowBar(proglvw, lvw, row);
+    // The row bar shows only where the file stops to show progress: a file without checkpoints is written before
+    // anybody could see it.
+    if (checkpointCount(state.lngFileBytes) > 0)
+        placeRowBar(proglvw, lvw, row);
 
     const QPointer<QWidget> window(controls.window);
     bool cancelled = false;

@@ -93,9 +93,16 @@ private:
         StatusList* const lvw = m_controls.lvw;
         const qint64 runBytes = m_state.lngTotalBytes;
         qint64 doneBytes = 0;
+        // The list follows the file in work. A file that shows its row bar is scrolled to at once, so the bar is
+        // placed in sight; a shorter one when the window next paints, so a run of them scrolls once a frame.
+        bool scrollOwed = false;
         // The window paints at most once a frame while the run goes on, and everything when it ends, however it
         // ends: a row that lives for less than a frame was never seen before either.
         FramePacer frames(m_controls.window);
+        QObject::connect(&frames, &FramePacer::aboutToPaint, [&] {
+            if (std::exchange(scrollOwed, false))
+                lvw->scrollTo(m_state.itmCurrent);
+        });
         for (int p = 0; p < fileCount; ++p) {
             if (m_state.blnCancel)
                 return;
@@ -103,8 +110,9 @@ private:
             lvw->setSubItem(m_state.itmCurrent, StatusList::FileNo, QString::number(p + 1));
             lvw->setSubItem(m_state.itmCurrent, StatusList::Path, m_mode.queue->itemText(p));
             lvw->setSubItem(m_state.itmCurrent, StatusList::Status, u"Loading..."_s);
-            // The list follows the file in work, so its row bar stays in sight.
-            lvw->scrollTo(m_state.itmCurrent);
+            scrollOwed = checkpointCount(m_lengths.at(p)) == 0;
+            if (!scrollOwed)
+                lvw->scrollTo(m_state.itmCurrent);
             // On screen at once when files take longer than a frame, so the row is seen while its file is in work.
             frames.beginStage();
             // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.

@@ -37,6 +37,7 @@ void FramePacer::present()
     m_nextFrame.setRemainingTime(FrameInterval);
     if (!m_window)
         return;
+    Q_EMIT aboutToPaint();
     m_presenting = true;
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(m_window, &request);
@@ -66,6 +67,7 @@ bool FramePacer::eventFilter(QObject* watched, QEvent* event)
         // Nothing was painted for a frame: this request paints now and starts the next frame.
         m_held.stop();
         m_nextFrame.setRemainingTime(FrameInterval);
+        Q_EMIT aboutToPaint();
         return false;
     }
     // The window keeps what is to be painted, and asks no more until it has painted; the timer asks for it.

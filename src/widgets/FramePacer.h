@@ -30,6 +30,10 @@ public:
     // longer than a frame (this one likely will too), otherwise when a frame is due.
     void beginStage();
 
+Q_SIGNALS:
+    // Just before the pacer lets the window paint: the last moment to bring what is seen up to date.
+    void aboutToPaint();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
