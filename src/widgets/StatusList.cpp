@@ -47,6 +47,12 @@ StatusList::StatusList(QWidget* parent)
         setColumnWidth(c, Look::px(Columns[c].widthTwips));
 }
 
+Qt::ItemFlags StatusList::Rows::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+                           : QStandardItemModel::flags(index);
+}
+
 QString StatusList::columnKey(int column) const
 {
     return m_model.headerData(column, Qt::Horizontal, KeyRole).toString();

@@ -40,5 +40,13 @@ public:
     QRect cellRect(const QPersistentModelIndex& row, int subItem) const;
 
 private:
-    QStandardItemModel m_model;
+    // Rows are flat and read-only. Saying so without a lookup spares the view's layout, which visits every row
+    // whenever one is added, a search of each row's data and a question about its children.
+    class Rows : public QStandardItemModel
+    {
+    public:
+        Qt::ItemFlags flags(const QModelIndex& index) const override;
+    };
+
+    Rows m_model;
 };
