@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Zafrel: the two everyday commands are `make run` and `make test`; each installs what it is missing first.
 # build/ is the plain build that run, bench and package share; make test builds in folders of its own.
 BUILD      ?= build

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Measures the cipher against the machine's own yardsticks in one run and ends with one `name: value` line per
 // figure. A new figure is one function that takes the Report and adds its lines.
 

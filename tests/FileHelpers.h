@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 // Files on disk for the tests, and the plain reference the cipher is compared with.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into an empty folder, as the Debian package does, and checks that the tree holds what the
 # desktop, a software centre, man and a packager look for, each under the name the others use for it.
 # Usage: installed-tree.sh BUILD-FOLDER APPLICATION-ID

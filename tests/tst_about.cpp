@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Mouse events go through the window system, as a user's would: routed to the control under the pointer,
 // and refused by a window that a modal one blocks.
 #define QTEST_QPA_MOUSE_HANDLING

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The cipher core against a plain reference loop written here, never against the kernel it tests.
 
 #include "FileHelpers.h"

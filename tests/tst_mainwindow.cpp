@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "WidgetHelpers.h"
 #include "app/HelpAbout.h"
 #include "app/Main.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // ProcessFile driven on the real window: bars, status cell, message box seam and the files on disk.
 
 #include "FileHelpers.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/frmMain.h"
 #include "cipher/KeyGenerator.h"
 #include "platform/FileDialog.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "widgets/ImageList.h"
 
 void ImageList::add(const QIcon& image, const QString& key)

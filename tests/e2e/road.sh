@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The whole road through the real program on an X server, driven like a user with xdotool:
 #   1. queue three files by typing their names into the real open-file dialog, type a key with characters above
 #      U+00FF, run, and check every output against a plain reference of the file format;

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The file format written out plainly, to check the program against: every byte XOR the key's UTF-16LE bytes
 in a repeating cycle.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Small X11 requests that xdotool lacks, made through libX11.
 
   xwin.py close WINDOW   asks the window to close the way a window manager does (a WM_DELETE_WINDOW message)
