@@ -312,10 +312,10 @@ void frmMain::Form_Unload()
 
 void frmMain::cmdEncrypt_Click()
 {
-    clickRun(*this, runControls(), encryptPanel());
+    clickRun(*this, runControls(), True);
 }
 
 void frmMain::cmdDecrypt_Click()
 {
-    clickRun(*this, runControls(), decryptPanel());
+    clickRun(*this, runControls(), False);
 }

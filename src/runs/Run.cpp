@@ -211,7 +211,7 @@ void setRunCaptions(const ModePanel& mode, const QString& label, const QString& 
     mode.run->setAccessibleDescription(description);
 }
 
-void clickRun(RunState& state, const RunControls& controls, const ModePanel& mode)
+void clickRun(RunState& state, const RunControls& controls, Flag blnEncrypt)
 {
-    Run(state, controls, mode).click();
+    Run(state, controls, controls.panel(blnEncrypt)).click();
 }

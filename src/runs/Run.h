@@ -27,6 +27,7 @@ struct RunControls
 // as its accessible name and description: a screen reader says what the labels show.
 void setRunCaptions(const ModePanel& mode, const QString& label, const QString& description);
 
-// One click of a mode's run button. While a run of either mode is active the click is that run's cancel, and it
-// may arrive nested inside the running click's yield; otherwise it starts a run over the mode's queue.
-void clickRun(RunState& state, const RunControls& controls, const ModePanel& mode);
+// One click of a mode's run button (the encrypt one when `blnEncrypt` is set). While a run of either mode is active the
+// click is that run's cancel, and it may arrive nested inside the running click's yield; otherwise it starts a run over
+// the mode's queue.
+void clickRun(RunState& state, const RunControls& controls, Flag blnEncrypt);
