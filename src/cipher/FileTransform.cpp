@@ -3,193 +3,75 @@
 #include "cipher/FileTransform.h"
 
 #include "cipher/KeyStream.h"
+#include "cipher/OutputAccess.h"
+#include "cipher/OutputFile.h"
 #include "cipher/Progress.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
-#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Links followed at most, as the kernel's own limit for one path.
-constexpr int MaxLinkDepth = 40;
-
-TransformResult failed(int number)
-{
-    return {TransformOutcome::Failed, FileError::fromErrno(number)};
-}
 
 TransformResult failed(const FileError& error)
 {
     return {TransformOutcome::Failed, error};
 }
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// The name that writing to `path` would really reach: symbolic links are followed as open() follows them, and
-// a dangling link leads to the name it would create.
-int followLinks(QByteArray& path)
-{
-    for (int depth = 0; depth < MaxLinkDepth; ++depth) {
-        struct stat info
-        {
-        };
-        if (::lstat(path.constData(), &info) != 0)
-            return errno == ENOENT ? 0 : errno;
-        if (!S_ISLNK(info.st_mode))
-            return 0;
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
-        if (n < 0)
-            return errno;
-        if (n == sizeof target)
-            return ENAMETOOLONG;
-        const QByteArray link(target, n);
-        path = link.startsWith('/') ? link : path.left(path.lastIndexOf('/') + 1) + link;
-    }
-    return ELOOP;
-}
-
-// Where the output goes, and what it would replace there.
-struct OutputTarget
-{
-    QByteArray path;
-    bool exists = false;
-    struct stat replaced
-    {
-    };
-};
-
-// An existing output must be writable by this user: renaming a new file over it would otherwise replace a
-// file the user may not change. It must not be the input either. A missing output is fine; it will be created.
-FileError checkTarget(OutputTarget& target, const struct stat& input)
-{
-    target.exists = ::stat(target.path.constData(), &target.replaced) == 0;
-    if (!target.exists)
-        return errno == ENOENT ? FileError() : FileError::fromErrno(errno);
-    if (sameFile(target.replaced, input))
-        return FileError::outputIsInput();
-    // Non-blocking, so a FIFO without a reader fails (ENXIO) instead of hanging the window.
-    const int fd = ::open(target.path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return FileError::fromErrno(errno);
-    ::close(fd);
-    return {};
-}
-
-// The owner may always read and write the output; group and others get no more than the input gives them, nor
-// more than the file it replaces gave them.
-mode_t outputMode(const struct stat& input, const OutputTarget& target)
-{
-    mode_t mode = (input.st_mode & 0777) | S_IRUSR | S_IWUSR;
-    if (target.exists)
-        mode &= target.replaced.st_mode | S_IRWXU;
-    return mode;
-}
-
-// A new file under a short name in the output's folder, so that any output name the filesystem takes can be
-// replaced. It is removed again unless it has been renamed over the output.
-class TemporaryOutput
-{
-public:
-    explicit TemporaryOutput(const QByteArray& outputPath)
-        : m_path(outputPath.left(outputPath.lastIndexOf('/') + 1) + ".zafrel-XXXXXX")
-    { }
-    ~TemporaryOutput()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed && m_created)
-            ::unlink(m_path.constData());
-    }
-    TemporaryOutput(const TemporaryOutput&) = delete;
-    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
-
-    int create(mode_t mode)
-    {
-        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
-        if (m_fd < 0)
-            return errno;
-        m_created = true;
-        // Before the first byte: a decrypted 0600 file must never sit in a wider temporary file, even briefly.
-        return ::fchmod(m_fd, mode) != 0 ? errno : 0;
-    }
-
-    int fd() const { return m_fd; }
-
-    // Synced and closed before the rename, so the new name never shows a file that is not whole on disk.
-    int commitAs(const QByteArray& path)
-    {
-        if (::fsync(m_fd) != 0)
-            return errno;
-        const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0)
-            return errno;
-        if (::rename(m_path.constData(), path.constData()) != 0)
-            return errno;
-        m_committed = true;
-        return 0;
-    }
-
-private:
-    QByteArray m_path;
-    int m_fd = -1;
-    bool m_created = false;
-    bool m_committed = false;
-};
-
-// Reads exactly `size` bytes at `offset`; a file cut short under our feet is an error, not a shorter output.
-int readFully(int fd, char* data, qint64 size, qint64 offset)
+// Reads exactly `size` bytes at `offset`. A file found shorter than it was is a file that changed under our feet,
+// never a shorter output.
+FileError readFully(int fd, char* data, qint64 size, qint64 offset)
 {
     while (size > 0) {
         const ssize_t n = ::pread(fd, data, static_cast<size_t>(size), static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return FileError::fromErrno(errno);
         }
         if (n == 0)
-            return ENODATA;
+            return FileError::inputChanged();
         data += n;
         size -= n;
         offset += n;
     }
-    return 0;
+    return {};
 }
 
-int writeFully(int fd, const char* data, qint64 size)
+FileError writeFully(int fd, const char* data, qint64 size)
 {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errno;
+            return FileError::fromErrno(errno);
         }
         data += n;
         size -= n;
     }
-    return 0;
+    return {};
 }
 
-// The input still has the size and modification time it had when it was opened.
+bool sameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The input still has the size, modification time and change time it had when it was opened. A rewrite that
+// puts the modification time back still moves the change time, which nobody can set.
 bool unchanged(int fd, const struct stat& opened)
 {
     struct stat now
     {
     };
-    return ::fstat(fd, &now) == 0 && now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec
-        && now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+    return ::fstat(fd, &now) == 0 && now.st_size == opened.st_size && sameTime(now.st_mtim, opened.st_mtim)
+        && sameTime(now.st_ctim, opened.st_ctim);
 }
 
 } // namespace
@@ -198,68 +80,94 @@ QString outputPath(const QString& inputPath, bool encrypt)
 {
     if (encrypt)
         return inputPath + u".enc"_s;
-    const qsizetype nameLength = inputPath.size() - inputPath.lastIndexOf(u'/') - 1;
-    return nameLength > 4 ? inputPath.chopped(4) : QString();
+    const qsizetype nameStart = inputPath.lastIndexOf(u'/') + 1;
+    qsizetype end = inputPath.size();
+    for (int removed = 0; removed < 4 && end > nameStart; ++removed) {
+        --end;
+        if (end > nameStart && inputPath.at(end).isLowSurrogate() && inputPath.at(end - 1).isHighSurrogate())
+            --end;
+    }
+    return end > nameStart ? inputPath.left(end) : QString();
 }
 
 FileTransform::FileTransform(const QString& inputPath)
     : m_inputPath(inputPath)
 { }
 
-FileTransform::~FileTransform()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+FileTransform::~FileTransform() = default;
 
 FileError FileTransform::open()
 {
     // Read-only and never O_CREAT: a missing input stays missing. Non-blocking so a FIFO cannot hang us.
-    const int fd = ::open(QFile::encodeName(m_inputPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    Descriptor input(::open(QFile::encodeName(m_inputPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!input.isOpen())
         return FileError::fromErrno(errno);
     struct stat info
     {
     };
-    if (::fstat(fd, &info) != 0) {
-        const int number = errno;
-        ::close(fd);
-        return FileError::fromErrno(number);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(input.get(), &info) != 0)
+        return FileError::fromErrno(errno);
+    if (S_ISDIR(info.st_mode))
         return FileError::fromErrno(EISDIR);
-    }
-    m_fd = fd;
+    m_input = std::move(input);
     m_opened = info;
     return {};
 }
 
-TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer)
+TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer,
+                                       ExistingOutput existing)
 {
     KeyStream keys(key);
-    return writeTo(outputPath, keys, observer);
+    return writeTo(outputPath, keys, observer, existing);
 }
 
-TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer)
+TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer,
+                                       ExistingOutput existing)
 {
     if (!keys.isValid())
         return {TransformOutcome::NoKey, {}};
-    if (m_fd < 0)
-        return failed(EBADF);
-    if (outputPath.isEmpty())
-        return failed(ENOENT);
+    if (!m_input.isOpen())
+        return failed(FileError::fromErrno(EBADF));
 
-    OutputTarget target {QFile::encodeName(outputPath)};
-    if (const int number = followLinks(target.path))
-        return failed(number);
-    if (const FileError error = checkTarget(target, m_opened); error.isError())
+    OutputPlace place;
+    if (const FileError error = locateOutput(QFile::encodeName(outputPath), place); error.isError())
         return failed(error);
+    ReplacedFile replaced;
+    if (const FileError error = inspectReplaced(place, m_opened, replaced); error.isError())
+        return failed(error);
+    if (replaced.exists() && existing == ExistingOutput::Keep)
+        return {TransformOutcome::Kept, {}};
+    replaced = {}; // not held open while the work goes on: it is looked at again before the commit
 
-    TemporaryOutput output(target.path);
-    if (const int number = output.create(outputMode(m_opened, target)))
-        return failed(number);
+    TemporaryOutput output(place.folder.get());
+    if (const FileError error = output.create(); error.isError())
+        return failed(error);
+    if (const TransformResult result = stream(output.fd(), keys, observer); result.outcome != TransformOutcome::Written)
+        return result;
+    if (observer.onFinishing)
+        observer.onFinishing();
 
+    // Looked at again: while we yielded, the old output may have been made read-only, or the input moved there.
+    if (const FileError error = inspectReplaced(place, m_opened, replaced); error.isError())
+        return failed(error);
+    if (replaced.exists() && existing == ExistingOutput::Keep)
+        return {TransformOutcome::Kept, {}};
+    // A file that grew, or was rewritten, while we read it would give an output that matches no version of it.
+    if (!unchanged(m_input.get(), m_opened))
+        return failed(FileError::inputChanged());
+    // Given only now, against the file that is really replaced; until here only the owner could read the bytes.
+    if (const FileError error = grantAccess(output.fd(), m_input.get(), m_opened, replaced); error.isError())
+        return failed(error);
+    const FileError error = output.commitAs(place.name, existing == ExistingOutput::Replace);
+    if (error.number == EEXIST && existing == ExistingOutput::Keep)
+        return {TransformOutcome::Kept, {}};
+    if (error.isError())
+        return failed(error);
+    return {TransformOutcome::Written, {}};
+}
+
+TransformResult FileTransform::stream(int output, KeyStream& keys, const TransformObserver& observer) const
+{
     keys.setPosition(0);
     const qint64 length = m_opened.st_size;
     const qint64 step = checkpointStep(length);
@@ -269,8 +177,8 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
 
     for (qint64 offset = 0; offset < length;) {
         const qint64 size = std::min(chunkSize, length - offset);
-        if (const int number = readFully(m_fd, buffer.get(), size, offset))
-            return failed(number);
+        if (const FileError error = readFully(m_input.get(), buffer.get(), size, offset); error.isError())
+            return failed(error);
 
         qint64 done = 0;
         while (nextCheckpoint < offset + size) {
@@ -283,23 +191,16 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
         }
         keys.apply(buffer.get() + done, size - done);
 
-        if (const int number = writeFully(output.fd(), buffer.get(), size))
-            return failed(number);
+        if (const FileError error = writeFully(output, buffer.get(), size); error.isError())
+            return failed(error);
         offset += size;
     }
-
-    if (observer.onFinishing)
-        observer.onFinishing();
-
-    // A file that grew, or was rewritten, while we read it would give an output that matches no version of it.
-    if (!unchanged(m_fd, m_opened))
-        return failed(FileError::inputChanged());
-    // Checked again: while we yielded, the old output may have been made read-only, or the input moved there.
-    if (const FileError error = checkTarget(target, m_opened); error.isError())
-        return failed(error);
-    if (const int number = output.commitAs(target.path))
-        return failed(number);
     return {TransformOutcome::Written, {}};
+}
+
+void FileTransform::setUnnamedFilesAllowed(bool allowed)
+{
+    TemporaryOutput::setUnnamedAllowed(allowed);
 }
 
 TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,

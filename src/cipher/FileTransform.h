@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "cipher/Descriptor.h"
 #include "cipher/FileError.h"
 
 #include <QByteArrayView>
@@ -11,17 +12,31 @@
 
 class KeyStream;
 
-// The output of a file: encrypting appends ".enc"; decrypting removes the last four characters, whatever
-// they are. A name (the part after the last '/') of four characters or fewer has no decrypted name in its own
-// folder: the result is empty.
-QString outputPath(const QString& inputPath, bool encrypt);
+// The output of a file: encrypting appends ".enc"; decrypting removes the last four characters, whatever they
+// are, counted in code points so that no character is ever cut in two. A name (the part after the last '/') of
+// four characters or fewer has no decrypted name in its own folder: the result is empty.
+[[nodiscard]] QString outputPath(const QString& inputPath, bool encrypt);
+
+// A file of 0 or 1 byte is reported "too small" and never transformed.
+[[nodiscard]] constexpr bool tooSmallToTransform(qint64 length)
+{
+    return length < 2;
+}
 
 enum class TransformOutcome
 {
     Written, // the output holds every byte and has replaced any old file of its name
+    Kept, // an output of that name exists and was to be kept (ExistingOutput::Keep); nothing was written
     Stopped, // the observer said stop at a checkpoint; nothing was written
     Failed, // `error` says why; nothing was written
     NoKey, // the key was empty; nothing was opened or written
+};
+
+// What becomes of a file that already has the output's name.
+enum class ExistingOutput
+{
+    Replace,
+    Keep,
 };
 
 struct TransformResult
@@ -38,11 +53,19 @@ struct TransformObserver
     std::function<void()> onFinishing;
 };
 
-// One file streamed through the repeating-key XOR into an output that is replaced atomically: the bytes go
-// to a temporary file of a short name beside the output, which gets its permission bits before any byte is
-// written and is renamed over the output only once complete and synced. A symbolic link at the output name is
-// followed, as a plain open would; an output that is the input itself is refused. The input is only ever read,
-// and one that changes while it is read fails.
+// One file streamed through the repeating-key XOR into an output that appears whole or not at all.
+//
+// The output's folder is found once and held open, so a folder moved meanwhile takes the output with it. The
+// bytes go to an unnamed file in that folder, readable by its owner only, which gets a name only once it is
+// complete and synced: a crash, a signal or a kill leaves nothing behind. (Where the file system has no unnamed
+// files, a named temporary file of a short name stands in, removed on every way out but a kill.) Only then does
+// it get its access: the input's group and ACL, narrowed so that nobody may read it who could not read the input,
+// nor the file it replaces.
+//
+// A symbolic link at the output name is followed as the kernel follows it for a plain program, and in a sticky
+// world-writable folder only when the link belongs to the user or to the folder's owner. An output that is the
+// input itself, or is no regular file, is refused. The input is only ever read, and one that changes while it is
+// read (size, modification or change time) fails.
 class FileTransform
 {
 public:
@@ -55,20 +78,30 @@ public:
 
     // Opens the input read-only and takes its length; call it once. A path that names no file fails (ENOENT);
     // nothing is created.
-    FileError open();
-    qint64 length() const { return m_opened.st_size; }
+    [[nodiscard]] FileError open();
+    [[nodiscard]] qint64 length() const { return m_opened.st_size; }
 
     // Small chunks let tests cross chunk boundaries with small files.
     void setChunkSize(qint64 bytes) { m_chunkSize = bytes > 0 ? bytes : DefaultChunkSize; }
 
     // Combines the whole input with `key` (the key bytes, see keyBytes()) into `outputPath`. Call open() first.
-    TransformResult writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer = {});
+    [[nodiscard]] TransformResult writeTo(const QString& outputPath, QByteArrayView key,
+                                          const TransformObserver& observer = {},
+                                          ExistingOutput existing = ExistingOutput::Replace);
     // The same with a stream of the key, from its first byte; the stream can be kept for the next file.
-    TransformResult writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer = {});
+    [[nodiscard]] TransformResult writeTo(const QString& outputPath, KeyStream& keys,
+                                          const TransformObserver& observer = {},
+                                          ExistingOutput existing = ExistingOutput::Replace);
+
+    // Tests: whether outputs may be written as unnamed files where the file system has them (the default).
+    // Off, every output takes the named temporary file that other file systems need.
+    static void setUnnamedFilesAllowed(bool allowed);
 
 private:
+    [[nodiscard]] TransformResult stream(int output, KeyStream& keys, const TransformObserver& observer) const;
+
     QString m_inputPath;
-    int m_fd = -1;
+    Descriptor m_input;
     struct stat m_opened
     {
     }; // the input as it was when opened
@@ -76,6 +109,6 @@ private:
 };
 
 // open() and writeTo() in one call.
-TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,
-                              const TransformObserver& observer = {},
-                              qint64 chunkSize = FileTransform::DefaultChunkSize);
+[[nodiscard]] TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,
+                                            const TransformObserver& observer = {},
+                                            qint64 chunkSize = FileTransform::DefaultChunkSize);

@@ -96,7 +96,7 @@ bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frame
     // The run counted the file as it was when measured: a file that changed since is not the file it counted.
     if (state.lngFileBytes != measuredLength)
         return failFile(FileError::inputChanged());
-    if (state.lngFileBytes < 2) {
+    if (tooSmallToTransform(state.lngFileBytes)) {
         lvw->setSubItem(row, StatusList::Status, u"File Too small"_s);
         lvw->setSubItemIcon(row, StatusList::Status, imgl.image(Resources::RedCrossImage));
         return false;
@@ -169,6 +169,7 @@ bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frame
         return cancelled ? false : failFile(progressError);
     case TransformOutcome::Failed:
         return failFile(result.error);
+    case TransformOutcome::Kept: // the window always replaces an old output
     case TransformOutcome::NoKey:
         break;
     }

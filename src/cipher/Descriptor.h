@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <unistd.h>
+#include <utility>
+
+// An open file descriptor, closed when it goes out of scope.
+class Descriptor
+{
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    { }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(Descriptor&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    { }
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        Descriptor(std::move(other)).swap(*this);
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    // Hands the descriptor over to the caller, who closes it.
+    [[nodiscard]] int release() { return std::exchange(m_fd, -1); }
+
+private:
+    void swap(Descriptor& other) noexcept { std::swap(m_fd, other.m_fd); }
+
+    int m_fd = -1;
+};

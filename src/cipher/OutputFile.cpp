@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "cipher/OutputFile.h"
+
+#include <QByteArrayList>
+#include <QRandomGenerator>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Links followed at most in one path, the kernel's own limit.
+constexpr int MaxLinks = 40;
+constexpr int MaxNameAttempts = 100;
+
+std::atomic<bool> unnamedAllowed {true};
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+QByteArrayList namesOf(const QByteArray& path)
+{
+    QByteArrayList names;
+    for (const QByteArray& name : path.split('/')) {
+        if (!name.isEmpty() && name != ".")
+            names.append(name);
+    }
+    return names;
+}
+
+Descriptor openRoot(bool absolute)
+{
+    return Descriptor(::open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+// The kernel's rule for links in shared folders (fs.protected_symlinks): in a sticky folder that everybody may
+// write, a link is followed only when it belongs to the one who follows it or to the folder's owner. Anybody can
+// plant a link there; only these two could have meant it.
+bool mayFollow(int folder, const struct stat& link)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(folder, &info) != 0)
+        return false;
+    const bool shared = (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == info.st_uid;
+}
+
+FileError readLink(int folder, const QByteArray& name, QByteArray& target)
+{
+    QByteArray buffer(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlinkat(folder, name.constData(), buffer.data(), static_cast<size_t>(buffer.size()));
+    if (n < 0)
+        return FileError::fromErrno(errno);
+    if (n == buffer.size())
+        return FileError::fromErrno(ENAMETOOLONG);
+    target = buffer.left(n);
+    return {};
+}
+
+QByteArray shortName()
+{
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name(".zafrel-");
+    for (int i = 0; i < 6; ++i)
+        name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    return name;
+}
+
+// Named temporary files in work. A process that ends without unwinding its stack (Qt ends it with exit() when
+// the display connection breaks) still removes them, as the static objects are destroyed.
+class NamedTemporaries
+{
+public:
+    static NamedTemporaries& instance()
+    {
+        static NamedTemporaries files;
+        return files;
+    }
+    ~NamedTemporaries()
+    {
+        for (const auto& [folder, name] : m_files)
+            ::unlinkat(folder, name.constData(), 0);
+    }
+    void add(int folder, const QByteArray& name)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_files.emplace_back(folder, name);
+    }
+    void remove(int folder, const QByteArray& name)
+    {
+        const std::lock_guard lock(m_mutex);
+        std::erase(m_files, std::pair(folder, name));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::pair<int, QByteArray>> m_files;
+};
+
+// An unnamed file is named through its entry in /proc, which needs no privilege (AT_EMPTY_PATH would).
+bool canNameUnnamedFiles()
+{
+    static const bool proc = ::access("/proc/self/fd", X_OK) == 0;
+    return proc;
+}
+
+QByteArray procPath(int fd)
+{
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}
+
+} // namespace
+
+FileError locateOutput(const QByteArray& path, OutputPlace& place)
+{
+    Descriptor folder = openRoot(path.startsWith('/'));
+    if (!folder.isOpen())
+        return FileError::fromErrno(errno);
+    QByteArrayList pending = namesOf(path);
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray name = pending.takeFirst();
+        const bool last = pending.isEmpty();
+        struct stat info
+        {
+        };
+        if (::fstatat(folder.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT && last) {
+                place = {std::move(folder), name};
+                return {};
+            }
+            return FileError::fromErrno(errno);
+        }
+        if (S_ISLNK(info.st_mode)) {
+            if (++links > MaxLinks)
+                return FileError::fromErrno(ELOOP);
+            if (!mayFollow(folder.get(), info))
+                return FileError::fromErrno(EACCES);
+            QByteArray target;
+            if (const FileError error = readLink(folder.get(), name, target); error.isError())
+                return error;
+            if (target.isEmpty())
+                return FileError::fromErrno(ENOENT);
+            if (target.startsWith('/'))
+                folder = openRoot(true);
+            pending = namesOf(target) + pending;
+            continue;
+        }
+        if (last) {
+            place = {std::move(folder), name};
+            return {};
+        }
+        if (!S_ISDIR(info.st_mode))
+            return FileError::fromErrno(ENOTDIR);
+        Descriptor next(::openat(folder.get(), name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.isOpen())
+            return FileError::fromErrno(errno);
+        folder = std::move(next);
+    }
+    // The path names a folder itself ("/", "a/..").
+    return FileError::fromErrno(EISDIR);
+}
+
+FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced)
+{
+    replaced = {};
+    struct stat info
+    {
+    };
+    if (::fstatat(place.folder.get(), place.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? FileError() : FileError::fromErrno(errno);
+    if (sameFile(info, input))
+        return FileError::outputIsInput();
+    if (S_ISDIR(info.st_mode))
+        return FileError::fromErrno(EISDIR);
+    // A device, a pipe, or a link put there since the name was looked up: nothing a file should replace.
+    if (!S_ISREG(info.st_mode))
+        return FileError::fromErrno(EEXIST);
+    // Non-blocking and never following a link, so nothing here can hang the window or lead elsewhere.
+    Descriptor file(::openat(place.folder.get(), place.name.constData(),
+                             O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (!file.isOpen())
+        return FileError::fromErrno(errno);
+    if (::fstat(file.get(), &info) != 0)
+        return FileError::fromErrno(errno);
+    if (sameFile(info, input))
+        return FileError::outputIsInput();
+    replaced.file = std::move(file);
+    replaced.info = info;
+    return {};
+}
+
+TemporaryOutput::TemporaryOutput(int folder)
+    : m_folder(folder)
+{ }
+
+TemporaryOutput::~TemporaryOutput()
+{
+    if (!m_name.isEmpty()) {
+        ::unlinkat(m_folder, m_name.constData(), 0);
+        forgetName();
+    }
+}
+
+void TemporaryOutput::setUnnamedAllowed(bool allowed)
+{
+    unnamedAllowed = allowed;
+}
+
+FileError TemporaryOutput::create()
+{
+    if (unnamedAllowed && canNameUnnamedFiles()) {
+        m_file = Descriptor(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        if (m_file.isOpen())
+            return {};
+        // The file system has no unnamed files (EISDIR: a kernel that knows none).
+        if (errno != EOPNOTSUPP && errno != EISDIR)
+            return FileError::fromErrno(errno);
+    }
+    return createNamed();
+}
+
+FileError TemporaryOutput::createNamed()
+{
+    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+        const QByteArray name = shortName();
+        Descriptor file(::openat(m_folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
+                                 S_IRUSR | S_IWUSR));
+        if (file.isOpen()) {
+            m_file = std::move(file);
+            m_name = name;
+            NamedTemporaries::instance().add(m_folder, m_name);
+            return {};
+        }
+        if (errno != EEXIST)
+            return FileError::fromErrno(errno);
+    }
+    return FileError::fromErrno(EEXIST);
+}
+
+FileError TemporaryOutput::nameUnnamed()
+{
+    const QByteArray source = procPath(m_file.get());
+    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+        const QByteArray name = shortName();
+        if (::linkat(AT_FDCWD, source.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            m_name = name;
+            NamedTemporaries::instance().add(m_folder, m_name);
+            return {};
+        }
+        if (errno != EEXIST)
+            return FileError::fromErrno(errno);
+    }
+    return FileError::fromErrno(EEXIST);
+}
+
+void TemporaryOutput::forgetName()
+{
+    NamedTemporaries::instance().remove(m_folder, m_name);
+    m_name.clear();
+}
+
+FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
+{
+    if (::fsync(m_file.get()) != 0)
+        return FileError::fromErrno(errno);
+    if (m_name.isEmpty()) {
+        // Linking fails where the name is taken, so a new output appears whole, in one step.
+        if (::linkat(AT_FDCWD, procPath(m_file.get()).constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return FileError::fromErrno(::close(m_file.release()) == 0 ? 0 : errno);
+        if (errno != EEXIST || !replace)
+            return FileError::fromErrno(errno);
+        if (const FileError error = nameUnnamed(); error.isError())
+            return error;
+    }
+    // Closed before the rename, so a failure to write back (a full network disk) is seen before the old file goes.
+    if (::close(m_file.release()) != 0)
+        return FileError::fromErrno(errno);
+    if (::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), replace ? 0 : RENAME_NOREPLACE) != 0)
+        return FileError::fromErrno(errno);
+    forgetName();
+    return {};
+}

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "cipher/Descriptor.h"
+#include "cipher/FileError.h"
+
+#include <QByteArray>
+#include <sys/stat.h>
+
+// The output's side of a transform: where it goes, what it replaces there, and the temporary file that becomes it.
+// Everything works relative to the output's folder, held open: a folder moved or replaced by a link meanwhile
+// takes the output with it, and never strands a file.
+
+// Where an output goes: its folder, held open, and its own name in that folder.
+struct OutputPlace
+{
+    Descriptor folder;
+    QByteArray name;
+};
+
+// Finds where writing to `path` lands, walking it name by name as the kernel does for a plain program: links
+// are followed (a dangling one leads to the name it would create), but in a sticky world-writable folder only
+// links owned by this user or by the folder's owner, whatever the machine's own setting says (EACCES).
+[[nodiscard]] FileError locateOutput(const QByteArray& path, OutputPlace& place);
+
+// The file that the output would replace, if there is one, held open for writing: proof that this user may
+// change it, so a rename over it never replaces a file the user could not write.
+struct ReplacedFile
+{
+    Descriptor file;
+    struct stat info
+    {
+    };
+
+    [[nodiscard]] bool exists() const { return file.isOpen(); }
+};
+
+// Looks at the output's name in its folder: nothing there is fine; a regular file this user may write will be
+// replaced; the input itself (through another name), a folder, or anything but a regular file is refused.
+[[nodiscard]] FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced);
+
+// The bytes of an output until it is complete: an unnamed file in the output's folder where the file system has
+// them, else a file of a short hidden name beside the output, removed again on every way out but a kill. Either is
+// readable by its owner only until commit.
+class TemporaryOutput
+{
+public:
+    explicit TemporaryOutput(int folder);
+    ~TemporaryOutput();
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+
+    [[nodiscard]] FileError create();
+    [[nodiscard]] int fd() const { return m_file.get(); }
+
+    // Syncs the bytes, then gives them `name`: at once where nothing has that name (the output never shows
+    // partly written), else through a short name renamed over the old file. With `replace` false an existing
+    // file keeps its name and the result is EEXIST.
+    [[nodiscard]] FileError commitAs(const QByteArray& name, bool replace);
+
+    // Tests: whether unnamed files may be used where the file system has them.
+    static void setUnnamedAllowed(bool allowed);
+
+private:
+    [[nodiscard]] FileError createNamed();
+    [[nodiscard]] FileError nameUnnamed();
+    void forgetName();
+
+    int m_folder;
+    Descriptor m_file;
+    QByteArray m_name; // the short name, while the bytes have one that is not the output's
+};
