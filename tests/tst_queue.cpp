@@ -293,6 +293,8 @@ void tst_Queue::nextAddOpensInFolderOfLastChoice()
     QCOMPARE(requests[0].initialFolder, m_startFolder);
     QCOMPARE(QFileInfo(requests[1].initialFolder).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
     QCOMPARE(QFileInfo(requests[2].initialFolder).canonicalFilePath(), QFileInfo(folder).canonicalFilePath());
+    // Only remembered: the process stays where it was started, so the chosen folder's disk can be ejected.
+    QCOMPARE(QDir::currentPath(), m_startFolder);
 }
 
 // Runs act on the open-file dialog once it shows. A dialog still open ten seconds later (an answer it refused)

@@ -18,30 +18,32 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Chosen files join the end of the queue in the order given, duplicates and all; the text field shows the last,
-// and the next Add of either mode opens in their folder. The run button is enabled even when nothing was chosen:
-// a run refuses an empty queue by itself.
-void queueChosen(const ModePanel& mode, const QStringList& paths)
+// and the next Add of either mode opens in their folder. That folder is only remembered: the process's own working
+// folder never moves, so a removable disk that files came from can still be ejected. The run button is enabled
+// even when nothing was chosen: a run refuses an empty queue by itself.
+void queueChosen(const ModePanel& mode, const QStringList& paths, QString& addFolder)
 {
     if (!paths.isEmpty()) {
         mode.queue->addItems(paths);
         mode.queue->setEditText(paths.last());
-        QDir::setCurrent(QFileInfo(paths.last()).absolutePath());
+        addFolder = QFileInfo(paths.last()).absolutePath();
     }
     mode.run->setEnabled(true);
 }
 
-void addFiles(QWidget* owner, const ModePanel& mode)
+void addFiles(QWidget* owner, const ModePanel& mode, QString& addFolder)
 {
     Platform::OpenFileRequest request;
     request.owner = owner;
     request.title = QString::fromUtf16(mode.design.dialogTitle);
     request.filterDescription = QString::fromUtf16(mode.design.filterDescription);
     request.filterPattern = QString::fromUtf16(mode.design.filterPattern);
-    request.initialFolder = QDir::currentPath();
+    // Until files are chosen, the folder Zafrel was started in.
+    request.initialFolder = addFolder.isEmpty() ? QDir::currentPath() : addFolder;
     request.multipleSelection = true;
     request.existingFilesOnly = true;
     // The whole selection is taken, however long: no answer is too large to queue.
-    queueChosen(mode, Platform::FileDialog::getOpenFileNames(request));
+    queueChosen(mode, Platform::FileDialog::getOpenFileNames(request), addFolder);
 }
 
 void clearFiles(RunState& state, const ModePanel& mode)
@@ -56,28 +58,29 @@ void clearFiles(RunState& state, const ModePanel& mode)
 }
 
 // Dropped files are queued exactly as if chosen in the mode's Add dialog.
-void queueDrops(const ModePanel& mode)
+void queueDrops(const ModePanel& mode, QString& addFolder)
 {
-    // The panel refers to the window's own members, which outlive the target (a child of the panel).
-    new FileDropTarget(mode.frame, mode.add, [mode](const QStringList& paths) { queueChosen(mode, paths); });
+    // The panel and the folder are the window's own members, which outlive the target (a child of the panel).
+    new FileDropTarget(mode.frame, mode.add,
+                       [mode, &addFolder](const QStringList& paths) { queueChosen(mode, paths, addFolder); });
 }
 
 } // namespace
 
 void frmMain::installQueueDrops()
 {
-    queueDrops(encryptPanel());
-    queueDrops(decryptPanel());
+    queueDrops(encryptPanel(), m_addFolder);
+    queueDrops(decryptPanel(), m_addFolder);
 }
 
 void frmMain::cmdAddEnc_Click()
 {
-    addFiles(this, encryptPanel());
+    addFiles(this, encryptPanel(), m_addFolder);
 }
 
 void frmMain::CmdAddDec_Click()
 {
-    addFiles(this, decryptPanel());
+    addFiles(this, decryptPanel(), m_addFolder);
 }
 
 void frmMain::CmdClearEnc_Click()

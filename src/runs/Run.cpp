@@ -60,8 +60,15 @@ private:
     void cancel()
     {
         m_state.blnCancel = True;
-        showIdle();
+        showIdle(m_mode);
         m_mode.add->setEnabled(true);
+        // The other mode's run stops too, and its panel says so: no button offers "Cancel" while no run is
+        // active. Its queue stays, for a later click to run.
+        if (m_state.runningMode != &m_design) {
+            const ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
+            showIdle(running);
+            running.add->setEnabled(true);
+        }
         endRun();
         clearQueue();
         m_controls.lvw->removeAllRows();
@@ -91,6 +98,7 @@ private:
         m_mode.run->setIcon(Resources::icon(Resources::BusyIcon));
         setRunCaptions(m_mode, u"Cancel"_s, u"Click to cancel encryption"_s);
         m_state.blnRunning = True;
+        m_state.runningMode = &m_design;
 
         StatusList* const lvw = m_controls.lvw;
         const qint64 runBytes = m_state.lngTotalBytes;
@@ -134,7 +142,7 @@ private:
         if (m_state.blnCancel)
             return;
         frames.present();
-        showIdle();
+        showIdle(m_mode);
         clearQueue();
         m_mode.add->setEnabled(true);
         endRun();
@@ -179,10 +187,10 @@ private:
         m_controls.decrypt.clear->setEnabled(true);
     }
 
-    void showIdle()
+    static void showIdle(const ModePanel& mode)
     {
-        m_mode.run->setIcon(Resources::icon(m_design.idleIcon));
-        setRunCaptions(m_mode, QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
+        mode.run->setIcon(Resources::icon(mode.design.idleIcon));
+        setRunCaptions(mode, QString::fromUtf16(mode.design.idleLabel), QString::fromUtf16(mode.design.idleDesc));
     }
 
     void clearQueue()

@@ -21,6 +21,8 @@ struct RunState
 
     // Set once the window is closed: a run still in a yield writes nothing more and nothing new starts.
     bool closed = false;
+    // The mode of the active run (valid while blnRunning is set).
+    const ModeDesign* runningMode = nullptr;
     // Run clicks on the stack (a cancelled run winds down inside a yield), and a start clicked meanwhile.
     int runsInProgress = 0;
     const ModeDesign* pendingStart = nullptr;
