@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/frmMain.h"
+#include "platform/TerminationSignals.h"
 #include "widgets/Resources.h"
 #include "widgets/TitleFrame.h"
 
@@ -32,6 +33,10 @@ void Main()
         window = new TitleFrame(form);
     // The window lives until the event loop has ended, so no nested handler ever outlives it.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
+    // A session that ends, a Ctrl+C or a closed terminal ends Zafrel as closing its window does: a run stops at
+    // its next checkpoint without writing, and nothing is left behind.
+    auto* endRequests = new Platform::TerminationSignals(window);
+    QObject::connect(endRequests, &Platform::TerminationSignals::received, window, &QWidget::close);
     if (const QScreen* screen = window->screen()) {
         QRect frame = window->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

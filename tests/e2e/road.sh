@@ -5,7 +5,9 @@
 #      U+00FF, run, and check every output against a plain reference of the file format;
 #   2. in decrypt mode, decrypt copies of those outputs and check they are the originals byte for byte;
 #   3. close the window in the middle of a run: the process ends with status 0, the file in work gets no output
-#      and no temporary file is left.
+#      and no temporary file is left;
+#   4. end the program with SIGTERM, then kill it with SIGKILL, in the middle of a large file: the folder holds
+#      nothing but the input afterwards.
 # Usage: road.sh PATH/TO/zafrel   (DISPLAY must name an X server without a window manager, e.g. from xvfb-run)
 # The tools come from XDOTOOL, IMPORT and PYTHON3 when these are set (the build finds them), else from PATH.
 set -euo pipefail
@@ -107,13 +109,26 @@ mkdir "$work/plain" "$work/copies" "$work/many"
 cd "$work/plain"
 reference make "$work/plain" a.txt:3000 "b c.bin:900" d.dat:300000
 
-QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= "$zafrel" &
-pid=$!
 running() { kill -0 "$pid" 2>/dev/null || fail "the program ended early"; }
 # The caption is exactly "Zafrel 1.0": nothing may be appended to it.
 main_window_shown() { running && window_shown '^Zafrel 1\.0$'; }
-wait_for "the main window" 30 main_window_shown
-main=$(visible_window '^Zafrel 1\.0$')
+start_program() {
+    QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME= "$zafrel" &
+    pid=$!
+    wait_for "the main window" 30 main_window_shown
+    main=$(visible_window '^Zafrel 1\.0$')
+}
+
+# Waits for the program to end and sets `status` to how it ended.
+wait_program() {
+    set +e
+    wait "$pid"
+    status=$?
+    set -e
+    pid=
+}
+
+start_program
 # Keys for the key's characters beyond the keyboard layout, bound once while the program is connected (the X
 # server forgets them when its last client leaves), long before they are typed.
 python3 "$here/xwin.py" bind "$key"
@@ -169,11 +184,7 @@ wait_for "the run to get going" 60 started
 shot 4-closing-during-run
 python3 "$here/xwin.py" close "$main"
 closed_at=$SECONDS
-set +e
-wait "$pid"
-status=$?
-set -e
-pid=
+wait_program
 echo "road: exit status $status after $((SECONDS - closed_at))s"
 ((status == 0)) || fail "the program ended with status $status"
 written=$(enc_count)
@@ -190,4 +201,28 @@ for ((n = written + 1; n <= count; ++n)); do
     [[ ! -e $work/many/$name.enc ]] || fail "file $name was written after an unwritten file"
 done
 echo "road: $written of $count files written before the close, no temporary file left"
+
+# The file's bytes are in work: an output without a name yet, held open by the program.
+in_work() { [[ -n $(find "/proc/$pid/fd" -lname "$work/big/*(deleted)" 2>/dev/null) ]]; }
+mkdir "$work/big"
+head -c 512M /dev/urandom >"$work/big/big.bin"
+for signal in TERM KILL; do
+    echo "road: SIG$signal in the middle of a large file"
+    start_program
+    xdotool windowfocus --sync "$main"
+    click_add
+    answer_dialog 'File to encrypt' "$work/big/big.bin"
+    click_key
+    xdotool type k
+    click_run
+    wait_for "the file to be in work" 60 in_work
+    kill -s "$signal" "$pid"
+    wait_program
+    expected=0
+    [[ $signal == KILL ]] && expected=$((128 + 9))
+    ((status == expected)) || fail "the program ended with status $status after SIG$signal, not $expected"
+    left=$(ls -A "$work/big")
+    [[ $left == big.bin ]] || fail "after SIG$signal the folder holds: $left"
+done
+echo "road: after SIGTERM and SIGKILL the folder holds only the input"
 echo "road: PASS"
