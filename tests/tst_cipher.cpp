@@ -14,12 +14,16 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <acl/libacl.h>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <grp.h>
+#include <sys/acl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,22 +63,68 @@ QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
     return modes;
 }
 
-// Runs `work` as a user whom the file modes bind: in a child that becomes "nobody" when the tests run as root,
-// else right here. Gives what `work` returned, or -1 when it could not run.
-int asPlainUser(const std::function<int()>& work)
+// Somebody on the machine: a user and the one group they belong to.
+struct Principal
 {
-    if (::geteuid() != 0)
-        return work();
+    uid_t uid;
+    gid_t gid;
+};
+// Who runs the transform in the tests that need several users.
+constexpr Principal Victim {65534, 65534};
+constexpr Principal Intruder {65533, 65533};
+// Members of a shared folder's group, of the victim's own group, of neither, and one an access list names.
+constexpr Principal Teammate {65531, 65532};
+constexpr Principal Groupmate {65530, Victim.gid};
+constexpr Principal Stranger {65529, 65529};
+constexpr Principal Named {65528, 65528};
+
+// Runs `work` as `who`, with no other group, in a child process; it needs root. Gives what `work` returned, or -1
+// when it could not run.
+int asUser(Principal who, const std::function<int()>& work)
+{
     const pid_t child = ::fork();
     if (child < 0)
         return -1;
     if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+        if (::setgroups(0, nullptr) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0)
             ::_exit(255);
         ::_exit(work());
     }
     int status = 0;
     return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `work` as a user whom the file modes bind: "nobody" when the tests run as root, else right here.
+int asPlainUser(const std::function<int()>& work)
+{
+    return ::geteuid() == 0 ? asUser(Victim, work) : work();
+}
+
+// A real read, as `who`.
+bool canRead(Principal who, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return asUser(who,
+                  [&] {
+                      const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+                      return fd >= 0 && ::close(fd) == 0 ? 0 : 1;
+                  })
+        == 0;
+}
+
+bool giveTo(const QString& path, Principal who, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return ::lchown(name.constData(), who.uid, who.gid) == 0 && ::chmod(name.constData(), mode) == 0;
+}
+
+// Sets an access list given as text (`setfacl` syntax). False where the file system keeps none.
+bool setAccessList(const QString& path, acl_type_t type, const QString& text)
+{
+    const acl_t list = acl_from_text(text.toLatin1().constData());
+    const bool set = list && acl_set_file(QFile::encodeName(path).constData(), type, list) == 0;
+    acl_free(list);
+    return set;
 }
 
 // A folder that the plain user may write into as well.
@@ -164,7 +214,8 @@ private Q_SLOTS:
 
     void badInputFailsWithoutCreatingIt_data();
     void badInputFailsWithoutCreatingIt();
-    void directoryAtOutputFails();
+    void somethingElseAtOutputFails_data();
+    void somethingElseAtOutputFails();
     void fileSizeLimitKeepsOldOutput();
     void outputGetsInputPermissionsFromTheStart();
     void unwritableOutputFailsForUser_data();
@@ -173,6 +224,14 @@ private Q_SLOTS:
     void outputPermissions();
     void outputLinks_data();
     void outputLinks();
+    void linksInSharedFolders_data();
+    void linksInSharedFolders();
+    void nobodyReadsWhatTheyCouldNot_data();
+    void nobodyReadsWhatTheyCouldNot();
+    void changedDuringAYield_data();
+    void changedDuringAYield();
+    void endOfProcessLeavesNothing_data();
+    void endOfProcessLeavesNothing();
     void inputChangedDuringAYield_data();
     void inputChangedDuringAYield();
 
@@ -395,6 +454,11 @@ void tst_Cipher::outputNames_data()
     // Four characters or fewer after the last '/': nothing is left to name in the input's own folder.
     QTest::newRow("decrypt a name of four") << u"/P/zz/abcd"_s << false << QString();
     QTest::newRow("decrypt a name of five") << u"/P/zz/abcde"_s << false << u"/P/zz/a"_s;
+    // Characters beyond U+FFFF are one character each, never cut in two.
+    QTest::newRow("decrypt past an emoji") << u"/d/ab\U0001F600xyz"_s << false << u"/d/ab"_s;
+    QTest::newRow("decrypt to an emoji") << u"/d/a\U0001F600.enc"_s << false << u"/d/a\U0001F600"_s;
+    QTest::newRow("decrypt three emoji") << u"/d/\U0001F600\U0001F600\U0001F600"_s << false << QString();
+    QTest::newRow("decrypt four emoji") << u"/d/\U0001F600\U0001F600\U0001F600\U0001F600"_s << false << QString();
 }
 
 void tst_Cipher::outputNames()
@@ -525,14 +589,19 @@ void tst_Cipher::observerSeesExactlyTheCheckpoints()
 void tst_Cipher::stopDiscardsTheOutput_data()
 {
     QTest::addColumn<qint64>("stopAt");
-    QTest::newRow("at byte 0") << qint64(0);
-    QTest::newRow("mid-file, past a chunk") << qint64(3000);
-    QTest::newRow("at the last checkpoint") << qint64(5000);
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("at byte 0") << qint64(0) << true;
+    QTest::newRow("mid-file, past a chunk") << qint64(3000) << true;
+    QTest::newRow("at the last checkpoint") << qint64(5000) << true;
+    QTest::newRow("mid-file, named temporary file") << qint64(3000) << false;
 }
 
 void tst_Cipher::stopDiscardsTheOutput()
 {
     QFETCH(qint64, stopAt);
+    QFETCH(bool, unnamed);
+    FileTransform::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QByteArray bytes = testBytes(5001);
@@ -591,18 +660,46 @@ void tst_Cipher::badInputFailsWithoutCreatingIt()
     QCOMPARE(entries(dir.path()), directory ? QStringList({u"in"_s}) : QStringList());
 }
 
-void tst_Cipher::directoryAtOutputFails()
+void tst_Cipher::somethingElseAtOutputFails_data()
 {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("number");
+    QTest::newRow("a folder") << u"folder"_s << EISDIR;
+    QTest::newRow("a pipe") << u"pipe"_s << EEXIST;
+    QTest::newRow("a device") << u"device"_s << EEXIST;
+}
+
+void tst_Cipher::somethingElseAtOutputFails()
+{
+    QFETCH(QString, what);
+    QFETCH(int, number);
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
+    const QByteArray output = QFile::encodeName(outputPath(input, true));
     const QByteArray bytes = testBytes(3000);
     writeFile(input, bytes);
-    QVERIFY(QDir(dir.path()).mkdir(u"in.enc"_s));
-    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
+    if (what == u"folder"_s)
+        QCOMPARE(::mkdir(output.constData(), 0755), 0);
+    else if (what == u"pipe"_s)
+        QCOMPARE(::mkfifo(output.constData(), 0644), 0);
+    else if (::geteuid() != 0)
+        QSKIP("Only root makes a device node");
+    else // the numbers of /dev/null: a run as root must never replace such a node with a file
+        QCOMPARE(::mknod(output.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    struct stat before
+    {
+    };
+    QCOMPARE(::lstat(output.constData(), &before), 0);
+
+    const TransformResult result = transformFile(input, QFile::decodeName(output), keyBytes(u"k"_s));
     QCOMPARE(result.outcome, TransformOutcome::Failed);
-    QCOMPARE(result.error.number, EISDIR);
-    QCOMPARE(result.error.description, u"Is a directory"_s);
-    QVERIFY(QFileInfo(outputPath(input, true)).isDir());
+    QCOMPARE(result.error.number, number);
+    QCOMPARE(result.error.description, FileError::fromErrno(number).description);
+    struct stat after
+    {
+    };
+    QCOMPARE(::lstat(output.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(readAll(input), bytes);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
 }
@@ -776,6 +873,229 @@ void tst_Cipher::outputLinks()
         QCOMPARE(readAll(dir.filePath(target)), reference(bytes, u"k"_s));
         QVERIFY(QFileInfo(output).isSymLink());
     }
+}
+
+void tst_Cipher::linksInSharedFolders_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<uint>("linkOwner");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("another user's link in a sticky folder for all") << 01777 << uint(Intruder.uid) << false;
+    QTest::newRow("the user's own link there") << 01777 << uint(Victim.uid) << true;
+    QTest::newRow("the folder owner's link there") << 01777 << 0u << true;
+    QTest::newRow("another user's link in a folder for all, not sticky") << 0777 << uint(Intruder.uid) << true;
+}
+
+void tst_Cipher::linksInSharedFolders()
+{
+    // Whatever fs.protected_symlinks says on this machine: it is off on some, and the rule must hold anyway.
+    if (::geteuid() != 0)
+        QSKIP("Acting as two users needs root");
+    QFETCH(int, folderMode);
+    QFETCH(uint, linkOwner);
+    QFETCH(bool, followed);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString shared = dir.filePath(u"shared"_s);
+    const QString home = dir.filePath(u"home"_s);
+    QVERIFY(QDir().mkdir(shared) && giveTo(shared, {0, 0}, mode_t(folderMode)));
+    QVERIFY(QDir().mkdir(home) && giveTo(home, Victim, 0700));
+    const QString thesis = home + u"/thesis.txt"_s;
+    writeFile(thesis, "the victim's other file");
+    QVERIFY(giveTo(thesis, Victim, 0600));
+    const QString input = shared + u"/report.txt"_s;
+    const QByteArray bytes = testBytes(3000);
+    writeFile(input, bytes);
+    QVERIFY(giveTo(input, Victim, 0600));
+    const QString output = outputPath(input, true);
+    QVERIFY(QFile::link(thesis, output));
+    QCOMPARE(::lchown(QFile::encodeName(output).constData(), linkOwner, linkOwner), 0);
+
+    const int failure = asUser(Victim, [&] { return transformFile(input, output, keyBytes(u"k"_s)).error.number; });
+    QCOMPARE(readAll(input), bytes);
+    QVERIFY(QFileInfo(output).isSymLink());
+    QCOMPARE(entries(shared), QStringList({u"report.txt"_s, u"report.txt.enc"_s}));
+    QCOMPARE(entries(home), QStringList({u"thesis.txt"_s}));
+    if (followed) {
+        QCOMPARE(failure, 0);
+        QCOMPARE(readAll(thesis), reference(bytes, u"k"_s));
+    } else {
+        QCOMPARE(failure, EACCES);
+        QCOMPARE(readAll(thesis), QByteArray("the victim's other file"));
+    }
+}
+
+void tst_Cipher::nobodyReadsWhatTheyCouldNot_data()
+{
+    QTest::addColumn<bool>("setgidFolder"); // of the teammates' group
+    QTest::addColumn<QString>("folderDefault"); // the folder's default access list
+    QTest::addColumn<int>("inputMode");
+    QTest::addColumn<QString>("inputList"); // the input's access list
+    QTest::addColumn<int>("oldMode"); // 0: no file is replaced
+    QTest::addColumn<QString>("oldList");
+    QTest::addColumn<QList<uint>>("mustRead"); // whom the input's access reaches through the output as well
+    const QList<uint> groupmate {Groupmate.uid};
+    QTest::newRow("setgid folder of another group")
+        << true << QString() << 0640 << QString() << 0 << QString() << groupmate;
+    QTest::newRow("input's list shuts a user out")
+        << false << QString() << 0644 << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << 0 << QString()
+        << QList<uint> {Groupmate.uid, Stranger.uid};
+    QTest::newRow("input's list lets a user in")
+        << false << QString() << 0600 << u"u::rw-,u:65528:r--,g::---,m::r--,o::---"_s << 0 << QString()
+        << QList<uint> {Named.uid};
+    QTest::newRow("folder's default list grants a user")
+        << false << u"u::rwx,u:65528:rwx,g::rwx,m::rwx,o::---"_s << 0640 << QString() << 0 << QString() << groupmate;
+    // The old file's group could read it, the input's could not: neither may read the output.
+    QTest::newRow("setgid folder, its default list, over an old file of its group")
+        << true << u"u::rwx,g::rwx,g:65532:rwx,m::rwx,o::---"_s << 0640 << QString() << 0640 << QString()
+        << QList<uint>();
+    QTest::newRow("old file's list shut a user out") << false << QString() << 0644 << QString() << 0644
+                                                     << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << QList<uint>();
+}
+
+void tst_Cipher::nobodyReadsWhatTheyCouldNot()
+{
+    if (::geteuid() != 0)
+        QSKIP("Acting as several users needs root");
+    QFETCH(bool, setgidFolder);
+    QFETCH(QString, folderDefault);
+    QFETCH(int, inputMode);
+    QFETCH(QString, inputList);
+    QFETCH(int, oldMode);
+    QFETCH(QString, oldList);
+    QFETCH(QList<uint>, mustRead);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString folder = dir.filePath(u"shared"_s);
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(giveTo(folder, {Victim.uid, setgidFolder ? Teammate.gid : Victim.gid}, setgidFolder ? 02775 : 0775));
+    if (!folderDefault.isEmpty() && !setAccessList(folder, ACL_TYPE_DEFAULT, folderDefault))
+        QSKIP("This file system keeps no access lists");
+    const QString input = folder + u"/report.txt"_s;
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = testBytes(3000);
+    // Made where its group is the user's own, as a file moved in from elsewhere keeps it.
+    writeFile(input, bytes);
+    QVERIFY(giveTo(input, Victim, mode_t(inputMode)));
+    if (!inputList.isEmpty() && !setAccessList(input, ACL_TYPE_ACCESS, inputList))
+        QSKIP("This file system keeps no access lists");
+    if (oldMode) {
+        writeFile(output, "the old output");
+        QVERIFY(giveTo(output, {Victim.uid, setgidFolder ? Teammate.gid : Victim.gid}, mode_t(oldMode)));
+        if (!oldList.isEmpty())
+            QVERIFY(setAccessList(output, ACL_TYPE_ACCESS, oldList));
+    }
+    const QList<Principal> others {Teammate, Groupmate, Stranger, Named};
+    QList<bool> readOld;
+    for (const Principal who : others)
+        readOld.append(oldMode && canRead(who, output));
+
+    QCOMPARE(asUser(Victim, [&] { return transformFile(input, output, keyBytes(u"k"_s)).error.number; }), 0);
+    QCOMPARE(readAll(output), reference(bytes, u"k"_s));
+    QCOMPARE(readAll(input), bytes);
+    QVERIFY(canRead(Victim, output));
+    for (qsizetype p = 0; p < others.size(); ++p) {
+        const Principal who = others.at(p);
+        const QByteArray name = QByteArray::number(who.uid);
+        if (canRead(who, output)) {
+            QVERIFY2(canRead(who, input), QByteArray(name + " reads the output, not the input").constData());
+            QVERIFY2(!oldMode || readOld.at(p),
+                     QByteArray(name + " reads the output, not the file it replaced").constData());
+        } else {
+            QVERIFY2(!mustRead.contains(who.uid), QByteArray(name + " lost the access the input gave").constData());
+        }
+    }
+}
+
+void tst_Cipher::changedDuringAYield_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("folder renamed") << u"rename folder"_s;
+    QTest::newRow("folder renamed and replaced by a link") << u"link folder"_s;
+    QTest::newRow("input renamed onto its output name") << u"rename input"_s;
+}
+
+void tst_Cipher::changedDuringAYield()
+{
+    QFETCH(QString, change);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"folder"_s);
+    const QString moved = dir.filePath(u"moved"_s);
+    const QString other = dir.filePath(u"other"_s);
+    QVERIFY(QDir().mkdir(folder) && QDir().mkdir(other));
+    const QString input = folder + u"/in"_s;
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = testBytes(5000);
+    writeFile(input, bytes);
+    writeFile(output, "old");
+
+    const TransformObserver observer {
+        [&](qint64 i, qint64) {
+            if (i != 2000)
+                return true;
+            if (change == u"rename input"_s)
+                return ::rename(QFile::encodeName(input).constData(), QFile::encodeName(output).constData()) == 0;
+            return QDir().rename(folder, moved) && (change != u"link folder"_s || QFile::link(other, folder));
+        },
+        {}};
+    const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), observer, 1000);
+    QCOMPARE(entries(other), QStringList());
+    if (change == u"rename input"_s) {
+        // The name now holds the input itself: the last look before the rename must see it.
+        QCOMPARE(result.error.number, EEXIST);
+        QCOMPARE(result.error.description, FileError::outputIsInput().description);
+        QCOMPARE(entries(folder), QStringList({u"in.enc"_s}));
+        QCOMPARE(readAll(output), bytes);
+        return;
+    }
+    // The output went with its folder, beside its input; nothing was left anywhere.
+    QCOMPARE(result.outcome, TransformOutcome::Written);
+    QCOMPARE(entries(moved), QStringList({u"in"_s, u"in.enc"_s}));
+    QCOMPARE(readAll(moved + u"/in.enc"_s), reference(bytes, u"k"_s));
+    QCOMPARE(readAll(moved + u"/in"_s), bytes);
+}
+
+void tst_Cipher::endOfProcessLeavesNothing_data()
+{
+    QTest::addColumn<bool>("killed"); // else it calls exit(), as Qt does when the display connection breaks
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("killed") << true << true;
+    QTest::newRow("exit()") << false << true;
+    QTest::newRow("exit(), named temporary file") << false << false;
+}
+
+void tst_Cipher::endOfProcessLeavesNothing()
+{
+    QFETCH(bool, killed);
+    QFETCH(bool, unnamed);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = testBytes(5000);
+    writeFile(input, bytes);
+    writeFile(output, "old");
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        FileTransform::setUnnamedFilesAllowed(unnamed);
+        const TransformObserver observer {[&](qint64 i, qint64) {
+                                              if (i == 3000 && killed)
+                                                  ::raise(SIGKILL);
+                                              if (i == 3000)
+                                                  std::exit(3);
+                                              return true;
+                                          },
+                                          {}};
+        [[maybe_unused]] const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), observer, 1000);
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(killed ? WIFSIGNALED(status) : WIFEXITED(status) && WEXITSTATUS(status) == 3);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+    QCOMPARE(readAll(output), QByteArray("old"));
+    QCOMPARE(readAll(input), bytes);
 }
 
 void tst_Cipher::inputChangedDuringAYield_data()

@@ -223,6 +223,10 @@ void tst_ProcessFile::errorPath_data()
     // Four characters less than ".../zz/abcd" would be ".../z", an unrelated file outside the input's folder.
     QTest::newRow("name too short") << u"short"_s << 22 << u"The name is too short to remove four characters"_s
                                     << QStringList({u"z"_s, u"zz"_s}) << u"zz/abcd"_s;
+    // Three characters, six UTF-16 units: still too short, counted in characters.
+    const QString emoji = u"\U0001F600\U0001F511\U0001F512"_s;
+    QTest::newRow("three emoji") << u"emoji"_s << 22 << u"The name is too short to remove four characters"_s
+                                 << QStringList({emoji}) << emoji;
 }
 
 void tst_ProcessFile::errorPath()

@@ -264,6 +264,11 @@ FileError TemporaryOutput::nameUnnamed()
     return FileError::fromErrno(EEXIST);
 }
 
+FileError TemporaryOutput::closeFile()
+{
+    return ::close(m_file.release()) == 0 ? FileError() : FileError::fromErrno(errno);
+}
+
 void TemporaryOutput::forgetName()
 {
     NamedTemporaries::instance().remove(m_folder, m_name);
@@ -277,15 +282,15 @@ FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
     if (m_name.isEmpty()) {
         // Linking fails where the name is taken, so a new output appears whole, in one step.
         if (::linkat(AT_FDCWD, procPath(m_file.get()).constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
-            return FileError::fromErrno(::close(m_file.release()) == 0 ? 0 : errno);
+            return closeFile();
         if (errno != EEXIST || !replace)
             return FileError::fromErrno(errno);
         if (const FileError error = nameUnnamed(); error.isError())
             return error;
     }
     // Closed before the rename, so a failure to write back (a full network disk) is seen before the old file goes.
-    if (::close(m_file.release()) != 0)
-        return FileError::fromErrno(errno);
+    if (const FileError error = closeFile(); error.isError())
+        return error;
     if (::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), replace ? 0 : RENAME_NOREPLACE) != 0)
         return FileError::fromErrno(errno);
     forgetName();

@@ -65,6 +65,7 @@ public:
 private:
     [[nodiscard]] FileError createNamed();
     [[nodiscard]] FileError nameUnnamed();
+    [[nodiscard]] FileError closeFile();
     void forgetName();
 
     int m_folder;
