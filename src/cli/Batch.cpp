@@ -137,9 +137,18 @@ public:
             threads.emplace_back(&Batch::work, this, slot);
 
         auto nextDraw = m_start + DrawInterval;
+        qsizetype seen = 0;
+        const auto news = [&] {
+            return m_events != seen;
+        };
         std::unique_lock lock(m_mutex);
         while (m_working > 0) {
-            m_changed.wait_until(lock, nextDraw);
+            // Awake when a file ends, and for the status line ten times a second.
+            if (m_settings.progress)
+                m_changed.wait_until(lock, nextDraw, news);
+            else
+                m_changed.wait(lock, news);
+            seen = m_events;
             // The files that end the run so far in the order given; a file still in work holds back those after it.
             std::vector<qsizetype> ready;
             for (; m_reported < m_inputs.size() && m_results[size_t(m_reported)].outcome != Outcome::Pending;
@@ -187,12 +196,14 @@ private:
             {
                 const std::lock_guard guard(m_mutex);
                 m_results[static_cast<size_t>(index)] = std::move(result);
+                ++m_events;
             }
             m_changed.notify_one();
         }
         {
             const std::lock_guard guard(m_mutex);
             --m_working;
+            ++m_events;
         }
         m_changed.notify_one();
     }
@@ -271,6 +282,7 @@ private:
     std::condition_variable m_changed;
     std::vector<Result> m_results; // guarded by m_mutex until the workers have returned
     int m_working = 0; // guarded by m_mutex: workers that have not returned
+    qsizetype m_events = 0; // guarded by m_mutex: files ended and workers returned, so far
 
     // The main thread's own.
     qsizetype m_reported = 0;
