@@ -124,15 +124,15 @@ Options:
   -n, --no-clobber     keep an output that exists already, and skip its file
   -j, --jobs=N         work on N files at a time (default: the number of
                          processors)
-  -q, --quiet          show no progress line on the terminal
+  -q, --quiet          show no status line on the terminal
   -v, --verbose        list every file written (and skipped) on standard output
   -h, --help           show this help and exit
       --version        show the version and exit
 
 Exit status:
-  0  every file was written, or skipped by --no-clobber
-  1  a file failed or was too small (the others were still done)
-  2  the command line or the key was refused; no file was touched
+  0    every file was written, or skipped by --no-clobber
+  1    a file failed or was too small (the others were still done)
+  2    the command line or the key was refused; no file was touched
   130  interrupted: the files in work left nothing behind
 
 Full documentation: man zafrel-cli
