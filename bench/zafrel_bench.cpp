@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -185,6 +186,17 @@ void resetPeakResident()
         clearRefs.write("5");
 }
 
+// Two timed pieces of work, `passes` times each, for as long as `ok` holds. Alternating which goes first keeps the
+// disk's write-back of the previous pass from favouring one side.
+void alternate(int passes, const std::function<void()>& one, const std::function<void()>& other, const bool& ok)
+{
+    for (int pass = 0; ok && pass < passes; ++pass) {
+        (pass % 2 == 0 ? one : other)();
+        if (ok)
+            (pass % 2 == 0 ? other : one)();
+    }
+}
+
 // The core transform of a 1 GiB file against a plain copy of it; both end synced on disk.
 void measureTransform(Report& report)
 {
@@ -218,18 +230,7 @@ void measureTransform(Report& report)
         ok = ok && QFileInfo(output).size() == Size;
         QFile::remove(output);
     };
-    // Alternating which goes first keeps the disk's write-back of the previous pass from favouring one side.
-    for (int pass = 0; ok && pass < 4; ++pass) {
-        if (pass % 2 == 0) {
-            timeCopy();
-            if (ok)
-                timeTransform();
-        } else {
-            timeTransform();
-            if (ok)
-                timeCopy();
-        }
-    }
+    alternate(4, timeCopy, timeTransform, ok);
     QFile::remove(input);
     if (!ok) {
         std::printf("the 1 GiB transform or copy failed\n");
@@ -341,37 +342,67 @@ bool replaceAtomically(const QByteArray& from, const QByteArray& to, char* buffe
     return ok && ::rename(temporary.constData(), to.constData()) == 0;
 }
 
+// Many files too short to stop at a checkpoint, the same for every figure that uses them, and what each must
+// become once encrypted with `key`.
+struct SmallFiles
+{
+    static constexpr int Count = 1000;
+    static constexpr qint64 Size = 1001;
+
+    QStringList paths;
+    QList<QByteArray> expected;
+
+    bool write(const QTemporaryDir& folder, const QString& key)
+    {
+        bool ok = true;
+        for (int f = 0; ok && f < Count; ++f) {
+            paths.append(folder.filePath(u"small%1"_s.arg(f, 4, 10, QChar(u'0'))));
+            QByteArray data(Size, Qt::Uninitialized);
+            for (qint64 b = 0; b < Size; ++b)
+                data[b] = static_cast<char>(f * 31 + b * 7);
+            QFile file(paths.last());
+            ok = file.open(QIODevice::WriteOnly) && file.write(data) == Size;
+            expected.append(plainXor(data, key));
+        }
+        return ok;
+    }
+
+    // The floor that the disk sets for them: the same atomic writes of the same data in a plain loop.
+    bool replaceAtomically() const
+    {
+        const auto buffer = std::make_unique<char[]>(Size);
+        bool ok = true;
+        for (const QString& file : paths)
+            ok = ok
+                && ::replaceAtomically(QFile::encodeName(file), QFile::encodeName(file + u".floor"_s), buffer.get(),
+                                       Size);
+        return ok;
+    }
+
+    bool encrypted() const
+    {
+        for (int f = 0; f < Count; ++f)
+            if (contentsOf(outputPath(paths.at(f), true)) != expected.at(f))
+                return false;
+        return true;
+    }
+};
+
 // A run in the window over many files too short to stop at a checkpoint, against the floor that the disk sets for
-// them: the same atomic writes of the same data in a plain loop, timed in alternation in the same process.
+// them, timed in alternation in the same process.
 void measureSmallFiles(Report& report, frmMain& form)
 {
-    constexpr int FileCount = 1000;
-    constexpr qint64 Size = 1001;
+    constexpr int FileCount = SmallFiles::Count;
+    constexpr qint64 Size = SmallFiles::Size;
     const QTemporaryDir folder;
     const QString key = keyTextOfLength(17);
-    QStringList files;
-    QList<QByteArray> expected;
-    bool ok = true;
-    for (int f = 0; ok && f < FileCount; ++f) {
-        files.append(folder.filePath(u"small%1"_s.arg(f, 4, 10, QChar(u'0'))));
-        QByteArray data(Size, Qt::Uninitialized);
-        for (qint64 b = 0; b < Size; ++b)
-            data[b] = static_cast<char>(f * 31 + b * 7);
-        QFile file(files.last());
-        ok = file.open(QIODevice::WriteOnly) && file.write(data) == Size;
-        expected.append(plainXor(data, key));
-    }
-    const auto buffer = std::make_unique<char[]>(Size);
+    SmallFiles files;
+    bool ok = files.write(folder, key);
     const auto floorPass = [&] {
-        for (const QString& file : std::as_const(files))
-            ok = ok
-                && replaceAtomically(QFile::encodeName(file), QFile::encodeName(file + u".floor"_s), buffer.get(),
-                                     Size);
+        ok = ok && files.replaceAtomically();
     };
     const auto windowPass = [&] {
-        ok = ok && runInWindow(form, files, key);
-        for (int f = 0; ok && f < FileCount; ++f)
-            ok = contentsOf(outputPath(files.at(f), true)) == expected.at(f);
+        ok = ok && runInWindow(form, files.paths, key) && files.encrypted();
     };
     double floorSeconds = 1e9;
     double windowSeconds = 1e9;
@@ -389,6 +420,73 @@ void measureSmallFiles(Report& report, frmMain& form)
                 FileCount, Size, qPrintable(QGuiApplication::platformName()), windowSeconds, floorSeconds);
     report.add("small_files_vs_floor", windowSeconds / floorSeconds);
     report.add("ms_per_small_file_window", windowSeconds * 1000 / FileCount);
+}
+
+// zafrel-cli over `files`, as a user runs it: a process of its own, its default jobs, no status line.
+bool runCli(const QStringList& files, const QString& key)
+{
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"ZAFREL_BENCH_KEY"_s, key);
+    cli.setProcessEnvironment(environment);
+    cli.setProcessChannelMode(QProcess::ForwardedChannels);
+    cli.start(QStringLiteral(ZAFREL_CLI), QStringList {u"encrypt"_s, u"-q"_s, u"--key-env=ZAFREL_BENCH_KEY"_s} + files);
+    return cli.waitForFinished(-1) && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
+}
+
+// zafrel-cli on a 1 GiB file against the plain copy of it, then over the small files against the plain loop of
+// atomic writes, each pair timed in alternation in the same run.
+void measureCli(Report& report)
+{
+    constexpr qint64 Size = qint64(1) << 30;
+    const QTemporaryDir folder;
+    const QString input = folder.filePath(u"input"_s);
+    const QString copy = folder.filePath(u"copy"_s);
+    const QString key = keyTextOfLength(17);
+    if (!writeSampleFile(QFile::encodeName(input), Size)) {
+        std::printf("could not write %s\n", qPrintable(input));
+        return;
+    }
+    double copySeconds = 1e9;
+    double cliSeconds = 1e9;
+    bool ok = true;
+    const auto timeCopy = [&] {
+        copySeconds = std::min(copySeconds,
+                               secondsOf([&] { ok = copyFile(QFile::encodeName(input), QFile::encodeName(copy)); }));
+        QFile::remove(copy);
+    };
+    const auto timeCli = [&] {
+        cliSeconds = std::min(cliSeconds, secondsOf([&] { ok = runCli({input}, key); }));
+        ok = ok && QFileInfo(outputPath(input, true)).size() == Size;
+        QFile::remove(outputPath(input, true));
+    };
+    alternate(4, timeCopy, timeCli, ok);
+    QFile::remove(input);
+    if (!ok) {
+        std::printf("zafrel-cli or the copy of the 1 GiB file failed\n");
+        return;
+    }
+    std::printf("1 GiB file: zafrel-cli %.2f s (%.2f GB/s), read + write + fsync copy %.2f s (%.2f GB/s)\n", cliSeconds,
+                Size / cliSeconds / 1e9, copySeconds, Size / copySeconds / 1e9);
+    report.add("cli_transform_vs_copy", cliSeconds / copySeconds);
+
+    SmallFiles files;
+    ok = files.write(folder, key);
+    double floorSeconds = 1e9;
+    double smallSeconds = 1e9;
+    for (int pass = 0; ok && pass < 3; ++pass) {
+        floorSeconds = std::min(floorSeconds, secondsOf([&] { ok = files.replaceAtomically(); }));
+        smallSeconds = std::min(smallSeconds, secondsOf([&] { ok = ok && runCli(files.paths, key); }));
+        ok = ok && files.encrypted();
+    }
+    if (!ok) {
+        std::printf("zafrel-cli over %d small files or their plain atomic writes failed\n", SmallFiles::Count);
+        return;
+    }
+    std::printf("%d files of %lld bytes (no checkpoint): zafrel-cli %.2f s with %d jobs, %.2f s of plain atomic "
+                "writes\n",
+                SmallFiles::Count, SmallFiles::Size, smallSeconds, QThread::idealThreadCount(), floorSeconds);
+    report.add("cli_small_files_vs_floor", smallSeconds / floorSeconds);
 }
 
 // The window's measurements on one platform, in a window that nobody looks at.
@@ -445,7 +543,7 @@ int main(int argc, char** argv)
     Report report;
     // The transform goes first, while the process is small, so its peak memory is its own; the window comes last.
     const std::vector<std::function<void(Report&)>> measurements
-        = {measureTransform, measureKernel, [](Report& r) { measureInWindow(r, "offscreen", true); },
+        = {measureTransform, measureCli, measureKernel, [](Report& r) { measureInWindow(r, "offscreen", true); },
            measureSmallFilesOnX11};
     for (const auto& measure : measurements)
         measure(report);

@@ -15,6 +15,7 @@ fail() {
 
 cmake --install "$build" --prefix "$root" >/dev/null
 for file in bin/zafrel lib/zafrel/zafrel lib/zafrel/Doc/help.htm share/man/man1/zafrel.1.gz \
+    bin/zafrel-cli share/man/man1/zafrel-cli.1.gz share/bash-completion/completions/zafrel-cli \
     share/doc/zafrel/copyright share/doc/zafrel/changelog.gz \
     "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"; do
     [[ -f $root/$file ]] || fail "$file is not installed"
@@ -31,10 +32,26 @@ for size in 32x32 256x256; do
 done
 
 # Compressed without a name or a time stamp (header bytes 4 to 7 are the time), so that rebuilds are identical.
-for gz in share/man/man1/zafrel.1.gz share/doc/zafrel/changelog.gz; do
+for gz in share/man/man1/zafrel.1.gz share/man/man1/zafrel-cli.1.gz share/doc/zafrel/changelog.gz; do
     gzip -t "$root/$gz" || fail "$gz is not a gzip file"
     [[ $(od -An -tx1 -j3 -N5 "$root/$gz" | tr -d ' ') == 0000000000 ]] || fail "$gz carries a name or a time"
 done
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
     "$root/share/doc/zafrel/copyright" || fail "the copyright file is not machine-readable"
+
+# The command line runs from where it is installed, and bash completes its commands and options.
+[[ $("$root/bin/zafrel-cli" --version | head -n 1) == "zafrel-cli (Zafrel) "* ]] || fail "bin/zafrel-cli does not run"
+completes() {
+    local expected=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    _zafrel_cli
+    [[ "${COMPREPLY[*]}" == "$expected" ]] || fail "completing '$*' gives '${COMPREPLY[*]}', not '$expected'"
+}
+source "$root/share/bash-completion/completions/zafrel-cli"
+completes "encrypt" zafrel-cli en
+completes "--auto-key" zafrel-cli encrypt --auto
+completes "" zafrel-cli decrypt --auto
+completes "--no-clobber" zafrel-cli decrypt -r --no
 echo "installed-tree: PASS"

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <unistd.h>
+
+// What the command line says, and where: results on standard output, complaints and progress on standard error.
+namespace Console {
+
+inline constexpr char16_t ProgramName[] = u"zafrel-cli";
+
+// Writes every byte to `fd`, through interruptions by a signal; false when the descriptor refuses them.
+bool write(int fd, QByteArrayView bytes);
+inline bool write(int fd, const QString& text)
+{
+    return write(fd, QByteArrayView(text.toUtf8()));
+}
+
+// One line on standard error: "zafrel-cli: TEXT".
+void complain(const QString& text);
+
+} // namespace Console

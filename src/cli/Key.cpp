@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "cli/Key.h"
+
+#include "cipher/Descriptor.h"
+#include "cipher/FileError.h"
+#include "cipher/KeyGenerator.h"
+#include "cli/Console.h"
+#include "cli/Interrupt.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A key source that never ends (a device, a stream) must not fill the memory.
+constexpr qsizetype MaxKeyBytes = 1024 * 1024;
+
+KeyOutcome problem(const QString& text)
+{
+    return {{}, text, false};
+}
+
+KeyOutcome interrupted()
+{
+    return {{}, {}, true};
+}
+
+// Reads `fd` up to its end, or up to the end of the line when `oneLine`; stops once it holds more than MaxKeyBytes,
+// so that too long a key is seen without reading on. False with errno set when the read fails or a signal interrupts
+// it.
+bool readKeyBytes(int fd, bool oneLine, QByteArray& bytes)
+{
+    char buffer[4096];
+    while (bytes.size() <= MaxKeyBytes && !(oneLine && bytes.endsWith('\n'))) {
+        // A terminal gives at most one line per read.
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR && !Interrupt::requested())
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    return true;
+}
+
+// The text of the key's bytes, which must be UTF-8, without the one line end that closes a line of text.
+KeyOutcome decodeKey(QByteArray bytes)
+{
+    if (bytes.size() > MaxKeyBytes)
+        return problem(u"the key is longer than 1 MiB"_s);
+    if (bytes.endsWith("\r\n"))
+        bytes.chop(2);
+    else if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString key = decoder.decode(bytes);
+    if (decoder.hasError())
+        return problem(u"the key is not valid UTF-8"_s);
+    return {key, {}, false};
+}
+
+KeyOutcome readFrom(int fd, const QString& what)
+{
+    QByteArray bytes;
+    if (!readKeyBytes(fd, false, bytes))
+        return Interrupt::requested() ? interrupted()
+                                      : problem(what + u": "_s + FileError::fromErrno(errno).description);
+    return decodeKey(bytes);
+}
+
+KeyOutcome fromFile(const QString& path)
+{
+    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!file.isOpen())
+        return problem(path + u": "_s + FileError::fromErrno(errno).description);
+    return readFrom(file.get(), path);
+}
+
+KeyOutcome fromEnvironment(const QString& name)
+{
+    const QByteArray encoded = name.toLocal8Bit();
+    if (!qEnvironmentVariableIsSet(encoded.constData()))
+        return problem(u"the environment variable %1 is not set"_s.arg(name));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString key = decoder.decode(qgetenv(encoded.constData()));
+    if (decoder.hasError())
+        return problem(u"the key is not valid UTF-8"_s);
+    return {key, {}, false};
+}
+
+// The terminal as it was, put back on every way out: a shell left without echo is the user's problem otherwise.
+class EchoOff
+{
+public:
+    explicit EchoOff(int terminal)
+        : m_terminal(terminal)
+    {
+        m_active = ::tcgetattr(terminal, &m_saved) == 0;
+        termios quiet = m_saved;
+        // The line end the user types is still shown, so the next prompt starts on a line of its own.
+        quiet.c_lflag = (quiet.c_lflag & ~tcflag_t(ECHO)) | ECHONL;
+        m_active = m_active && ::tcsetattr(terminal, TCSAFLUSH, &quiet) == 0;
+    }
+    ~EchoOff()
+    {
+        if (m_active)
+            ::tcsetattr(m_terminal, TCSAFLUSH, &m_saved);
+    }
+    EchoOff(const EchoOff&) = delete;
+    EchoOff& operator=(const EchoOff&) = delete;
+
+    [[nodiscard]] bool active() const { return m_active; }
+
+private:
+    int m_terminal;
+    termios m_saved {};
+    bool m_active = false;
+};
+
+KeyOutcome askOnce(int terminal, const QString& prompt)
+{
+    Console::write(terminal, prompt);
+    QByteArray bytes;
+    if (!readKeyBytes(terminal, true, bytes)) {
+        // The user's Ctrl-C cut the line short: the shell's prompt should not follow ours on the same line.
+        Console::write(terminal, u"\n"_s);
+        return Interrupt::requested() ? interrupted() : problem(FileError::fromErrno(errno).description);
+    }
+    return decodeKey(bytes);
+}
+
+// On the process's own terminal, whatever standard input and output are: those may carry data.
+KeyOutcome fromTerminal(bool twice)
+{
+    const Descriptor terminal(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY));
+    if (!terminal.isOpen())
+        return problem(u"no key: give it with --key-file, --key-env or --key-fd, let --auto-key make one, or run "
+                       "on a terminal to type it"_s);
+    // Off for both questions: what the user types ahead of the second one is not thrown away.
+    const EchoOff echoOff(terminal.get());
+    if (!echoOff.active())
+        return problem(u"the terminal cannot hide the key: "_s + FileError::fromErrno(errno).description);
+    KeyOutcome key = askOnce(terminal.get(), u"Key: "_s);
+    if (!twice || key.interrupted || !key.problem.isEmpty() || key.key.isEmpty())
+        return key;
+    const KeyOutcome again = askOnce(terminal.get(), u"Key again: "_s);
+    if (again.interrupted || !again.problem.isEmpty())
+        return again;
+    if (again.key != key.key)
+        return problem(u"the two keys differ"_s);
+    return key;
+}
+
+} // namespace
+
+KeyOutcome obtainKey(const Options& options)
+{
+    KeyOutcome key;
+    switch (options.keySource) {
+    case KeySource::Terminal:
+        key = fromTerminal(options.encrypt);
+        break;
+    case KeySource::File:
+        key = fromFile(options.keyArgument);
+        break;
+    case KeySource::Environment:
+        key = fromEnvironment(options.keyArgument);
+        break;
+    case KeySource::Descriptor:
+        key = readFrom(options.keyArgument.toInt(), u"descriptor "_s + options.keyArgument);
+        break;
+    case KeySource::Generated:
+        // The system's secure source, as the window's Auto button: a key must not be guessable from its time.
+        key.key = KeyGenerator::newKey(*QRandomGenerator::system());
+        break;
+    }
+    if (key.problem.isEmpty() && !key.interrupted && key.key.isEmpty())
+        key.problem = u"No key given!"_s;
+    return key;
+}

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where the key comes from. Never from the arguments: every user of the machine can read them.
+enum class KeySource
+{
+    Terminal, // asked for on the terminal, without echo
+    File, // --key-file
+    Environment, // --key-env
+    Descriptor, // --key-fd
+    Generated, // --auto-key
+};
+
+struct Options
+{
+    bool encrypt = true;
+    QStringList paths;
+    bool recursive = false;
+    bool keepExisting = false;
+    bool quiet = false;
+    bool verbose = false;
+    int jobs = 1;
+    KeySource keySource = KeySource::Terminal;
+    QString keyArgument; // the file, the variable's name or the descriptor's number
+};
+
+struct Command
+{
+    enum Kind
+    {
+        Run,
+        Help,
+        Version,
+        Usage, // `problem` says what is wrong; nothing may be touched
+    };
+    Kind kind = Usage;
+    Options options;
+    QString problem;
+};
+
+// Reads the arguments (the program's name first).
+[[nodiscard]] Command parseCommandLine(const QStringList& arguments);
+
+[[nodiscard]] QString helpText();
+[[nodiscard]] QString versionText();

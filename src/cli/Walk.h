@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "cipher/FileError.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// One file for the run, measured when it was found, or a path that fails before any file is opened.
+struct Input
+{
+    QString path;
+    qint64 length = 0;
+    FileError error; // set: reported as this path's failure, nothing else is done with it
+};
+
+// The inputs that `paths` name, in the order given. A folder is an error without `recursive`; with it, the folder
+// is walked in name order without following symbolic links, taking every regular file to encrypt, or every file
+// whose name ends in ".enc" to decrypt, except those that another file found beside them would write (an old
+// output is not taken as an input). Names that are not UTF-8 (`undecodable` holds such arguments as decoded) fail.
+// Stops early, with what it has, when an interrupt is requested.
+[[nodiscard]] QList<Input> collectInputs(const QStringList& paths, const QSet<QString>& undecodable, bool encrypt,
+                                         bool recursive);

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// zafrel-cli: the cipher core on the command line, for scripts, servers and whole folders.
+
+#include "cipher/KeyStream.h"
+#include "cli/Batch.h"
+#include "cli/Console.h"
+#include "cli/Interrupt.h"
+#include "cli/Key.h"
+#include "cli/Options.h"
+#include "cli/Walk.h"
+
+#include <QFile>
+#include <QSet>
+#include <QStringList>
+#include <clocale>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum ExitStatus
+{
+    Success = 0,
+    SomeFailed = 1,
+    Refused = 2,
+    Interrupted = 130,
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The platform's descriptions of errors in the user's language, as the window gives them.
+    std::setlocale(LC_ALL, "");
+
+    QStringList arguments;
+    // Names that are no UTF-8 cannot be given to the core as text: such paths fail instead of naming another file.
+    QSet<QString> undecodable;
+    for (int a = 0; a < argc; ++a) {
+        arguments.append(QFile::decodeName(argv[a]));
+        if (QFile::encodeName(arguments.last()) != QByteArrayView(argv[a], qsizetype(std::strlen(argv[a]))))
+            undecodable.insert(arguments.last());
+    }
+
+    const Command command = parseCommandLine(arguments);
+    switch (command.kind) {
+    case Command::Help:
+        return Console::write(STDOUT_FILENO, helpText()) ? Success : SomeFailed;
+    case Command::Version:
+        return Console::write(STDOUT_FILENO, versionText()) ? Success : SomeFailed;
+    case Command::Usage:
+        Console::complain(command.problem);
+        Console::write(STDERR_FILENO, u"Try 'zafrel-cli --help' for more information.\n"_s);
+        return Refused;
+    case Command::Run:
+        break;
+    }
+    const Options& options = command.options;
+
+    Interrupt::install();
+    const KeyOutcome key = obtainKey(options);
+    if (key.interrupted)
+        return Interrupted;
+    if (!key.problem.isEmpty()) {
+        Console::complain(key.problem);
+        return Refused;
+    }
+    // Shown before any file is written: a file encrypted with a key nobody saw could never be decrypted.
+    if (options.keySource == KeySource::Generated && !Console::write(STDOUT_FILENO, key.key + u'\n')) {
+        Console::complain(u"the new key could not be written to standard output; no file was touched"_s);
+        return Refused;
+    }
+
+    const QList<Input> inputs = collectInputs(options.paths, undecodable, options.encrypt, options.recursive);
+    if (Interrupt::requested())
+        return Interrupted;
+    BatchSettings settings;
+    settings.encrypt = options.encrypt;
+    settings.existing = options.keepExisting ? ExistingOutput::Keep : ExistingOutput::Replace;
+    settings.jobs = options.jobs;
+    settings.verbose = options.verbose;
+    settings.progress = !options.quiet && ::isatty(STDERR_FILENO);
+    const bool allDone = runBatch(inputs, keyBytes(key.key), settings);
+    if (Interrupt::requested())
+        return Interrupted;
+    return allDone ? Success : SomeFailed;
+}

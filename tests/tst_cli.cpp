@@ -1,0 +1,461 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// zafrel-cli as scripts and users run it: the built program in a process of its own, over real files, its outputs
+// compared with the plain reference in FileHelpers.h, never with the cipher core.
+
+#include "FileHelpers.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Key = u"Schlüssel 🔑"_s; // beyond the Basic Multilingual Plane; ZAFREL_TEST_KEY holds it
+
+using Tree = QMap<QString, QByteArray>;
+
+// "encrypt -r TOP" as arguments; words in capitals stand for paths that the test fills in.
+QStringList words(const char* line)
+{
+    return QString::fromUtf8(line).split(u' ');
+}
+
+struct Finished
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// In a session of its own, so the program has no terminal unless `terminal` (a pseudo-terminal's far side) becomes
+// its own; error descriptions in English.
+void prepare(QProcess& process, const QStringList& arguments, int terminal = -1)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    environment.insert(u"ZAFREL_TEST_KEY"_s, Key);
+    environment.insert(u"ZAFREL_TEST_EMPTY"_s, QString());
+    process.setProcessEnvironment(environment);
+    process.setProgram(QStringLiteral(ZAFREL_CLI));
+    process.setArguments(arguments);
+    process.setChildProcessModifier([terminal] {
+        ::setsid();
+        if (terminal >= 0)
+            ::ioctl(terminal, TIOCSCTTY, 0);
+    });
+}
+
+Finished run(const QStringList& arguments, const QByteArray& input = {},
+             QProcess::ProcessChannelMode channels = QProcess::SeparateChannels)
+{
+    QProcess process;
+    prepare(process, arguments);
+    process.setProcessChannelMode(channels);
+    process.start();
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    const QByteArray err = channels == QProcess::MergedChannels ? QByteArray() : process.readAllStandardError();
+    return {process.exitCode(), process.readAllStandardOutput(), err};
+}
+
+// Everything under `root`, links not followed: a link as "-> target", a folder as "/", a file as its bytes.
+Tree tree(const QString& root)
+{
+    Tree found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = path.sliced(root.size() + 1);
+        if (it.fileInfo().isSymLink())
+            found[name] = "-> " + QFile::encodeName(it.fileInfo().symLinkTarget());
+        else
+            found[name] = it.fileInfo().isDir() ? "/" : readAll(path);
+    }
+    return found;
+}
+
+// Whether process `pid` holds `input` open and, in `folder`, a file that is none of `inputs`: an output in work,
+// which has no name of its own until it is complete.
+bool inWork(qint64 pid, const QString& folder, const QString& input, const QStringList& inputs)
+{
+    bool reading = false;
+    bool writing = false;
+    const QString fds = u"/proc/%1/fd"_s.arg(pid);
+    for (const QString& fd : entries(fds)) {
+        const QString target = QFile::symLinkTarget(fds + u'/' + fd);
+        reading = reading || target == input;
+        writing = writing || (target.startsWith(folder + u'/') && !inputs.contains(target));
+    }
+    return reading && writing;
+}
+
+bool allZero(const QString& path, qint64 length)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != length)
+        return false;
+    const QByteArray zeros(4 * 1024 * 1024, '\0');
+    for (QByteArray chunk = file.read(zeros.size()); !chunk.isEmpty(); chunk = file.read(zeros.size()))
+        if (QByteArrayView(chunk) != QByteArrayView(zeros).first(chunk.size()))
+            return false;
+    return true;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void roundTrip_data();
+    void roundTrip();
+    void autoKey();
+    void prompt_data();
+    void prompt();
+    void refused_data();
+    void refused();
+    void recursive_data();
+    void recursive();
+    void report_data();
+    void report();
+    void largeFileInWork_data();
+    void largeFileInWork();
+};
+
+void TestCli::roundTrip_data()
+{
+    QTest::addColumn<QStringList>("source"); // KEYFILE holds the key and then `lineEnd`; so does standard input
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("lineEnd");
+
+    QTest::newRow("file") << words("--key-file KEYFILE") << Key << "\n"_ba;
+    QTest::newRow("file, only the last line end dropped") << words("--key-file KEYFILE") << u"kéy\r\n"_s << "\r\n"_ba;
+    QTest::newRow("environment") << words("--key-env ZAFREL_TEST_KEY") << Key << ""_ba;
+    QTest::newRow("descriptor") << words("--key-fd 0") << u"𝄞 clef"_s << ""_ba;
+}
+
+void TestCli::roundTrip()
+{
+    QFETCH(QStringList, source);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, lineEnd);
+    const QTemporaryDir dir;
+    const QTemporaryDir back;
+    const QByteArray held = key.toUtf8() + lineEnd;
+    writeFile(back.filePath(u"key"_s), held);
+    source.replaceInStrings(u"KEYFILE"_s, back.filePath(u"key"_s));
+
+    // Around the first checkpoint, and across the core's 4 MiB chunks.
+    const QList<int> sizes {2, 1001, 1002, 5 * 1024 * 1024 + 3};
+    QStringList files;
+    QByteArray listed;
+    for (const int size : sizes) {
+        files << dir.filePath(u"file%1"_s.arg(size));
+        writeFile(files.last(), testBytes(size, size));
+        listed += QFile::encodeName(files.last() + u" -> "_s + files.last() + u".enc\n"_s);
+    }
+    const Finished encrypted = run(words("encrypt -v") + source + files, held);
+    QCOMPARE(encrypted.status, 0);
+    QCOMPARE(encrypted.err, QByteArray());
+    QCOMPARE(encrypted.out, listed);
+
+    // Back again in a folder of their own, where decrypting gives the original names.
+    QStringList encryptedCopies;
+    for (const QString& file : std::as_const(files)) {
+        encryptedCopies << back.filePath(QFileInfo(file).fileName() + u".enc"_s);
+        QVERIFY(QFile::copy(file + u".enc"_s, encryptedCopies.last()));
+    }
+    QCOMPARE(run(words("decrypt") + source + encryptedCopies, held).status, 0);
+    for (qsizetype f = 0; f < files.size(); ++f) {
+        const QByteArray data = testBytes(sizes.at(f), sizes.at(f));
+        QVERIFY(readAll(files.at(f)) == data);
+        QVERIFY2(readAll(files.at(f) + u".enc"_s) == reference(data, key), qPrintable(files.at(f)));
+        QVERIFY(readAll(encryptedCopies.at(f)) == reference(data, key));
+        QVERIFY(readAll(encryptedCopies.at(f).chopped(4)) == data);
+    }
+}
+
+void TestCli::autoKey()
+{
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(u"file"_s);
+    writeFile(file, testBytes(3000));
+    const Finished result = run(words("encrypt --auto-key -v") << file);
+    QCOMPARE(result.status, 0);
+    // The key first, on a line of its own, in the form the window's Auto button gives.
+    const QStringList lines = QString::fromUtf8(result.out).split(u'\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(QRegularExpression(u"^[A-Z0-9]{4}(-[A-Z0-9]{4}){3}$"_s).match(lines.at(0)).hasMatch(),
+             qPrintable(lines[0]));
+    QCOMPARE(lines.at(1), file + u" -> "_s + file + u".enc"_s);
+    QVERIFY(readAll(file + u".enc"_s) == reference(testBytes(3000), lines.at(0)));
+    QVERIFY(readAll(file) == testBytes(3000));
+}
+
+void TestCli::prompt_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArrayList>("typed"); // each after its question
+    QTest::addColumn<int>("status");
+
+    const QByteArray line = Key.toUtf8() + '\n';
+    QTest::newRow("encrypt asks twice") << u"encrypt"_s << QByteArrayList {line, line} << 0;
+    QTest::newRow("encrypt, the two keys differ") << u"encrypt"_s << QByteArrayList {line, "Schlussel\n"} << 2;
+    QTest::newRow("decrypt asks once") << u"decrypt"_s << QByteArrayList {line} << 0;
+    QTest::newRow("Ctrl-C at the question") << u"encrypt"_s << QByteArrayList {"Schl\x03"} << 130;
+}
+
+void TestCli::prompt()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArrayList, typed);
+    QFETCH(int, status);
+    int master = -1;
+    int terminal = -1;
+    QCOMPARE(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    const auto closeBoth = qScopeGuard([&] { ::close(master), ::close(terminal); });
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(command == u"encrypt"_s ? u"data"_s : u"data.enc"_s);
+    const QString output = command == u"encrypt"_s ? file + u".enc"_s : file.chopped(4);
+    writeFile(file, testBytes(1500));
+
+    QProcess process;
+    prepare(process, {command, file}, terminal);
+    process.start();
+    // What the program shows on the terminal. Each answer is typed once asked, as a person does.
+    QByteArray screen;
+    const auto readScreen = [&] {
+        pollfd ready {master, POLLIN, 0};
+        char buffer[4096];
+        for (ssize_t n = 1; n > 0 && ::poll(&ready, 1, 0) > 0;)
+            screen.append(buffer, std::max<ssize_t>(n = ::read(master, buffer, sizeof buffer), 0));
+    };
+    for (qsizetype answer = 0; answer < typed.size(); ++answer) {
+        QTRY_VERIFY2_WITH_TIMEOUT((readScreen(), screen.count("Key") > answer), screen.constData(), 60000);
+        QCOMPARE(::write(master, typed.at(answer).constData(), size_t(typed.at(answer).size())),
+                 ssize_t(typed.at(answer).size()));
+    }
+    QVERIFY(process.waitForFinished(60000));
+    readScreen();
+    QCOMPARE(process.exitCode(), status);
+    QVERIFY2(!screen.contains("Schl"), screen.constData()); // no echo
+    QVERIFY(process.readAllStandardOutput().isEmpty()); // the questions go to the terminal alone
+    termios now {};
+    QVERIFY(::tcgetattr(terminal, &now) == 0 && (now.c_lflag & ECHO)); // given back as it was
+    QVERIFY(readAll(file) == testBytes(1500));
+    if (status == 0)
+        QVERIFY(readAll(output) == reference(testBytes(1500), Key));
+    else
+        QCOMPARE(entries(dir.path()), QStringList {QFileInfo(file).fileName()});
+}
+
+void TestCli::refused_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE is the one file, BADKEY a file that is no UTF-8
+    QTest::addColumn<QByteArray>("said");
+
+    const QByteArray safeOnes = "--key-file, --key-env or --key-fd";
+    QTest::newRow("a key in the arguments") << words("encrypt --key secret FILE") << safeOnes;
+    QTest::newRow("a key glued to -k") << words("encrypt -ksecret FILE") << safeOnes;
+    QTest::newRow("--password, its value missing") << words("encrypt FILE --password") << safeOnes;
+    QTest::newRow("an empty key") << words("encrypt --key-env ZAFREL_TEST_EMPTY FILE") << "No key given!"_ba;
+    QTest::newRow("a key that is no UTF-8") << words("encrypt --key-file BADKEY FILE") << "not valid UTF-8"_ba;
+    QTest::newRow("two keys") << words("encrypt --key-env=ZAFREL_TEST_KEY --key-fd=0 FILE") << "give one key"_ba;
+    QTest::newRow("--auto-key to decrypt") << words("decrypt --auto-key FILE") << "only encrypts"_ba;
+    QTest::newRow("no key, no terminal") << words("encrypt FILE") << "run on a terminal"_ba;
+    QTest::newRow("an unknown command") << words("scramble --key-env=ZAFREL_TEST_KEY FILE") << "'scramble'"_ba;
+    QTest::newRow("an unknown option") << words("encrypt --force --key-env=ZAFREL_TEST_KEY FILE") << "'force'"_ba;
+}
+
+// Refused with status 2 before anything is touched.
+void TestCli::refused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, said);
+    const QTemporaryDir dir;
+    const QTemporaryDir keyDir;
+    const QString file = dir.filePath(u"file"_s);
+    writeFile(file, testBytes(2000));
+    writeFile(keyDir.filePath(u"bad"_s), "\xff\xfe");
+    arguments.replaceInStrings(u"FILE"_s, file).replaceInStrings(u"BADKEY"_s, keyDir.filePath(u"bad"_s));
+
+    const Finished result = run(arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.startsWith("zafrel-cli: ") && result.err.contains(said), result.err.constData());
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(entries(dir.path()), QStringList {u"file"_s});
+    QVERIFY(readAll(file) == testBytes(2000));
+}
+
+void TestCli::recursive_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // TOP is the folder walked
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // on standard error
+    QTest::addColumn<Tree>("changes"); // to the tree that recursive() makes
+
+    // An old output (top/a.enc) is replaced, never taken as an input itself; links are not followed.
+    const Tree encrypted {{u"top/a.enc"_s, reference(testBytes(1500, 1), Key)},
+                          {u"top/sub/b.enc"_s, reference(testBytes(3, 2), Key)},
+                          {u"top/sub/.hidden.enc"_s, reference(testBytes(1002, 3), Key)},
+                          {u"top/sub/c.enc.enc"_s, reference(testBytes(70, 5), Key)}};
+    Tree kept = encrypted;
+    kept.remove(u"top/a.enc"_s);
+    QTest::newRow("encrypt -r") << words("encrypt -r --key-env=ZAFREL_TEST_KEY TOP") << 0 << ""_ba << encrypted;
+    QTest::newRow("-n keeps the old output")
+        << words("encrypt -rn --key-env=ZAFREL_TEST_KEY TOP") << 0 << ""_ba << kept;
+    QTest::newRow("decrypt -r takes .enc files only")
+        << words("decrypt --recursive --key-env=ZAFREL_TEST_KEY TOP/") << 0 << ""_ba
+        << Tree {{u"top/a"_s, reference(testBytes(40, 4), Key)}, {u"top/sub/c"_s, reference(testBytes(70, 5), Key)}};
+    QTest::newRow("a folder without -r fails, the rest goes on")
+        << words("encrypt --key-env=ZAFREL_TEST_KEY TOP TOP/sub/b") << 1 << "zafrel-cli: TOP: Is a directory\n"_ba
+        << Tree {{u"top/sub/b.enc"_s, reference(testBytes(3, 2), Key)}};
+}
+
+void TestCli::recursive()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    QFETCH(Tree, changes);
+    const QTemporaryDir root;
+    const QString top = root.filePath(u"top"_s);
+    QVERIFY(QDir(root.path()).mkpath(u"top/sub"_s) && QDir(root.path()).mkpath(u"elsewhere"_s));
+    const Tree files {{u"a"_s, testBytes(1500, 1)},       {u"a.enc"_s, testBytes(40, 4)},
+                      {u"sub/b"_s, testBytes(3, 2)},      {u"sub/.hidden"_s, testBytes(1002, 3)},
+                      {u"sub/c.enc"_s, testBytes(70, 5)}, {u"../elsewhere/d"_s, testBytes(100, 6)}};
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        writeFile(top + u'/' + file.key(), file.value());
+    QVERIFY(QFile::link(u"../elsewhere"_s, top + u"/folder link"_s));
+    QVERIFY(QFile::link(u"sub/b"_s, top + u"/file link"_s));
+    Tree expected = tree(root.path());
+    expected.insert(changes);
+
+    const Finished result = run(arguments.replaceInStrings(u"TOP"_s, top));
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.err, said.replace("TOP", QFile::encodeName(top)));
+    QCOMPARE(tree(root.path()), expected);
+}
+
+void TestCli::report_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // DIR is the folder of the files
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // standard output and error as one stream
+
+    QTest::newRow("in the order given, whichever file ends first")
+        << words("encrypt -v -j 4 DIR/large DIR/one DIR/missing DIR/none DIR/fine") << 1
+        << "DIR/large -> DIR/large.enc\n"
+           "zafrel-cli: DIR/one: File Too small\n"
+           "zafrel-cli: DIR/missing: No such file or directory\n"
+           "zafrel-cli: DIR/none: File Too small\n"
+           "DIR/fine -> DIR/fine.enc\n"_ba;
+    QTest::newRow("a name too short to decrypt")
+        << words("decrypt DIR/abc") << 1 << "zafrel-cli: DIR/abc: The name is too short to remove four characters\n"_ba;
+    QTest::newRow("-n skips an existing output")
+        << words("encrypt -n -v DIR/abc DIR/fine") << 0
+        << "DIR/abc -> DIR/abc.enc\nDIR/fine: skipped, DIR/fine.enc exists\n"_ba;
+}
+
+void TestCli::report()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    const QTemporaryDir dir;
+    const Tree files {{u"large"_s, testBytes(24 * 1024 * 1024, 1)},
+                      {u"one"_s, "1"},
+                      {u"none"_s, {}},
+                      {u"abc"_s, testBytes(3000, 2)},
+                      {u"fine"_s, testBytes(2000, 3)},
+                      {u"fine.enc"_s, testBytes(10, 4)}};
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        writeFile(dir.filePath(file.key()), file.value());
+
+    arguments.replaceInStrings(u"DIR"_s, dir.path()) << u"--key-env=ZAFREL_TEST_KEY"_s;
+    const Finished result = run(arguments, {}, QProcess::MergedChannels);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, said.replace("DIR", QFile::encodeName(dir.path())));
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        const QString path = dir.filePath(file.key());
+        if (!result.out.contains(QFile::encodeName(u" -> "_s + path + u'\n'))) // not replaced by an output
+            QVERIFY2(readAll(path) == file.value(), qPrintable(path));
+        if (result.out.contains(QFile::encodeName(path + u" -> "_s)))
+            QVERIFY2(readAll(path + u".enc"_s) == reference(file.value(), Key), qPrintable(path));
+    }
+}
+
+void TestCli::largeFileInWork_data()
+{
+    QTest::addColumn<int>("signal"); // 0: none, the files change instead
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // on standard error; DIR is the folder
+
+    QTest::newRow("SIGINT") << SIGINT << 130 << QByteArray();
+    QTest::newRow("SIGTERM") << SIGTERM << 130 << QByteArray();
+    QTest::newRow("files changed since they were measured")
+        << 0 << 1
+        << "zafrel-cli: DIR/large: The file changed while it was being read\n"
+           "zafrel-cli: DIR/last: The file changed while it was being read\n"_ba;
+}
+
+// One file at a time: a small one, a large one and one too small to have a checkpoint. A signal while the large one
+// is in work leaves the first file's output, nothing of the large one, and never starts the last. A file cut short
+// while it is read, or grown since the run measured it, fails and leaves nothing either.
+void TestCli::largeFileInWork()
+{
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    const QTemporaryDir dir;
+    const QStringList files {dir.filePath(u"first"_s), dir.filePath(u"large"_s), dir.filePath(u"last"_s)};
+    constexpr qint64 LargeSize = qint64(1) << 30;
+    writeFile(files[0], testBytes(1500, 1));
+    writeFile(files[2], testBytes(1000, 2));
+    QFile large(files[1]); // sparse: quick to make, and no disk space
+    QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(LargeSize));
+
+    QProcess process;
+    prepare(process, words("encrypt -v -j1 --key-env=ZAFREL_TEST_KEY") + files);
+    process.start();
+    QTRY_VERIFY_WITH_TIMEOUT(inWork(process.processId(), dir.path(), files[1], files), 60000);
+    const QByteArray last = testBytes(signal ? 1000 : 1001, 2);
+    if (signal) {
+        QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    } else {
+        writeFile(files[2], last);
+        QVERIFY(large.resize(0));
+    }
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+    QCOMPARE(process.readAllStandardError(), said.replace("DIR", QFile::encodeName(dir.path())));
+    QCOMPARE(process.readAllStandardOutput(), QFile::encodeName(files[0] + u" -> "_s + files[0] + u".enc\n"_s));
+    QCOMPARE(entries(dir.path()), words("first first.enc large last"));
+    QVERIFY(readAll(files[0] + u".enc"_s) == reference(testBytes(1500, 1), Key));
+    QVERIFY(readAll(files[0]) == testBytes(1500, 1));
+    QVERIFY(readAll(files[2]) == last);
+    QVERIFY(allZero(files[1], signal ? LargeSize : 0));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
