@@ -21,7 +21,7 @@ void frmMain::Label2_Click()
 {
     // Read afresh at every click, from where the executable lies, never the current directory.
     const QString folder = QCoreApplication::applicationDirPath();
-    Platform::Shell::execute(this, u"open"_s, helpAddress(folder), u""_s, folder, Platform::Shell::ShowNormal);
+    Platform::Shell::open(helpAddress(folder), folder);
 }
 
 void frmMain::lblAbout_Click()
