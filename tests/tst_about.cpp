@@ -6,7 +6,7 @@
 
 #include "WidgetHelpers.h"
 #include "about/frmAbout.h"
-#include "app/HelpAbout.h"
+#include "app/HelpAddress.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "platform/MessageBox.h"

@@ -63,7 +63,7 @@ bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frame
                  Flag blnEncrypt, qint64 measuredLength)
 {
     const bool encrypt = blnEncrypt != False;
-    const ModePanel& mode = controls.panel(blnEncrypt);
+    ModePanel& mode = controls.panel(blnEncrypt);
     QProgressBar* const overallBar = mode.bar;
     QProgressBar* const proglvw = controls.proglvw;
     StatusList* const lvw = controls.lvw;

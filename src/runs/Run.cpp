@@ -12,7 +12,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,7 +25,7 @@ namespace {
 class Run
 {
 public:
-    Run(RunState& state, const RunControls& controls, const ModePanel& mode)
+    Run(RunState& state, const RunControls& controls, ModePanel& mode)
         : m_state(state)
         , m_controls(controls)
         , m_mode(mode)
@@ -60,17 +59,17 @@ private:
     void cancel()
     {
         m_state.blnCancel = True;
-        showIdle(m_mode);
+        m_mode.showIdle();
         m_mode.add->setEnabled(true);
         // The other mode's run stops too, and its panel says so: no button offers "Cancel" while no run is
         // active. Its queue stays, for a later click to run.
         if (m_state.runningMode != &m_design) {
-            const ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
-            showIdle(running);
+            ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
+            running.showIdle();
             running.add->setEnabled(true);
         }
         endRun();
-        clearQueue();
+        m_mode.clearQueue();
         m_controls.lvw->removeAllRows();
         m_mode.run->setEnabled(false);
     }
@@ -95,8 +94,7 @@ private:
         m_mode.clear->setEnabled(false);
         if (!measure(fileCount))
             return;
-        m_mode.run->setIcon(Resources::icon(Resources::BusyIcon));
-        setRunCaptions(m_mode, u"Cancel"_s, u"Click to cancel encryption"_s);
+        m_mode.showBusy();
         m_state.blnRunning = True;
         m_state.runningMode = &m_design;
 
@@ -142,8 +140,8 @@ private:
         if (m_state.blnCancel)
             return;
         frames.present();
-        showIdle(m_mode);
-        clearQueue();
+        m_mode.showIdle();
+        m_mode.clearQueue();
         m_mode.add->setEnabled(true);
         endRun();
     }
@@ -168,11 +166,10 @@ private:
     void fail(const FileError& error)
     {
         reportError(m_controls.window, QString::fromUtf16(m_design.errorLead) + u"us with the details."_s, error);
-        m_mode.run->setIcon(Resources::icon(m_design.idleIcon));
+        m_mode.showIdle();
         m_mode.bar->setValue(0);
         m_controls.proglvw->setValue(0);
         m_controls.proglvw->hide();
-        setRunCaptions(m_mode, QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
         m_state.blnCancel = False;
         m_mode.add->setEnabled(true);
         endRun();
@@ -187,37 +184,14 @@ private:
         m_controls.decrypt.clear->setEnabled(true);
     }
 
-    static void showIdle(const ModePanel& mode)
-    {
-        mode.run->setIcon(Resources::icon(mode.design.idleIcon));
-        setRunCaptions(mode, QString::fromUtf16(mode.design.idleLabel), QString::fromUtf16(mode.design.idleDesc));
-    }
-
-    void clearQueue()
-    {
-        m_mode.queue->clear();
-        m_mode.queue->clearEditText();
-    }
-
     RunState& m_state;
     const RunControls& m_controls;
-    const ModePanel& m_mode;
+    ModePanel& m_mode;
     const ModeDesign& m_design;
     QList<qint64> m_lengths;
 };
 
 } // namespace
-
-void setRunCaptions(const ModePanel& mode, const QString& label, const QString& description)
-{
-    // The run labels size themselves to their text, like every label of the panel.
-    for (auto [widget, text] : {std::pair {mode.runLabel, label}, {mode.runDesc, description}}) {
-        widget->setText(text);
-        widget->adjustSize();
-    }
-    mode.run->setAccessibleName(label);
-    mode.run->setAccessibleDescription(description);
-}
 
 void clickRun(RunState& state, const RunControls& controls, Flag blnEncrypt)
 {

@@ -7,15 +7,8 @@
 
 #include <QPalette>
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-
-// Everything that tells the encrypt mode from the decrypt mode, written once per mode: the panel's layout, the
-// queue commands and the run engine all read it.
+// Everything that tells the encrypt mode from the decrypt mode, written once per mode: the panel (ModePanel) is
+// drawn from it, and its queue commands and the run engine read it.
 struct ModeDesign
 {
     Flag blnEncrypt;
@@ -35,9 +28,11 @@ struct ModeDesign
     const char16_t* runDesc;
     const char16_t* shape;
     const char16_t* bar;
+    const char16_t* autoKey; // the Auto button, in the encrypt panel only
 
     // Texts and pictures of the panel and of its run.
     const char16_t* filesText;
+    const char16_t* barToolTip; // none on the decrypt panel
     const char16_t* idleLabel;
     const char16_t* idleDesc;
     Resources::IconId idleIcon;
@@ -74,7 +69,9 @@ inline constexpr ModeDesign EncryptMode {
     .runDesc = u"lblEncryptDescBig",
     .shape = u"Shape2",
     .bar = u"progEnc",
+    .autoKey = u"cmdAutoKey",
     .filesText = u"File(s) to encrypt:",
+    .barToolTip = u"Overall progress",
     .idleLabel = u"Encrypt Now!",
     .idleDesc = u"Click to encrypt the files",
     .idleIcon = Resources::EncryptIcon,
@@ -107,7 +104,9 @@ inline constexpr ModeDesign DecryptMode {
     .runDesc = u"lblDecDscbig",
     .shape = u"Shape1",
     .bar = u"progDec",
+    .autoKey = nullptr,
     .filesText = u"File(s) to decrypt:",
+    .barToolTip = nullptr,
     .idleLabel = u"Decrypt Now!",
     .idleDesc = u"Click to decrypt the file(s) to their original form",
     .idleIcon = Resources::DecryptIcon,
@@ -122,25 +121,4 @@ inline constexpr ModeDesign DecryptMode {
     .lowerLineTop = 1370,
     .shapeLeft = 1110,
     .barLeft = 1140,
-};
-
-// One mode's panel as the window holds it. The fields refer to the window's own members (cmdEncrypt, txtKeyDec,
-// ...), so the layout that creates the controls and everything that reads them go through one description.
-struct ModePanel
-{
-    const ModeDesign& design;
-    QFrame*& frame;
-    QLabel*& filesLabel;
-    QComboBox*& queue;
-    QPushButton*& add;
-    QPushButton*& clear;
-    QLabel*& keyLabel;
-    QLineEdit*& key;
-    QFrame*& upperLine;
-    QFrame*& lowerLine;
-    QPushButton*& run;
-    QLabel*& runLabel;
-    QLabel*& runDesc;
-    QFrame*& shape;
-    QProgressBar*& bar;
 };
