@@ -80,7 +80,7 @@ public:
     ImageList imgl;
 
     // What the run engine works on.
-    RunControls runControls();
+    [[nodiscard]] RunControls runControls();
 
     void Form_Load();
     void Form_Unload();

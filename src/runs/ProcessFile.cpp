@@ -23,7 +23,7 @@ namespace {
 
 // The row bar lies over the row's Status cell, 50 twips below the cell's top. The view's own geometry places
 // it, so it follows scrolling and resized columns; it is hidden while the row is out of sight or gone.
-QRect rowBarPlace(const StatusList* list, const QPersistentModelIndex& row)
+[[nodiscard]] QRect rowBarPlace(const StatusList* list, const QPersistentModelIndex& row)
 {
     const QRect cell = list->cellRect(row, StatusList::Status);
     if (cell.isEmpty())
