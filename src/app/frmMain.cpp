@@ -85,7 +85,7 @@ void frmMain::buildModeButtons()
     }
 }
 
-// Each panel draws itself from its mode's design; the window names the controls it owns.
+// Each panel draws itself from its mode's design and owns its controls; the window knows them by their names too.
 void frmMain::buildPanels()
 {
     fraEncrypt = new ModePanel(EncryptMode, m_addFolder, this);

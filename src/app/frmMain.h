@@ -106,7 +106,7 @@ protected:
 
 private:
     std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
-    QString m_addFolder; // where the next Add opens: the folder of the files chosen last
+    QString m_addFolder; // where the next Add of either panel opens: the folder of the files chosen last
 
     void buildBanner();
     void buildModeButtons();

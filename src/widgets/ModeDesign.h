@@ -32,13 +32,15 @@ struct ModeDesign
 
     // Texts and pictures of the panel and of its run.
     const char16_t* filesText;
-    const char16_t* barToolTip; // none on the decrypt panel
     const char16_t* idleLabel;
     const char16_t* idleDesc;
     Resources::IconId idleIcon;
     Resources::ListImage rowImage;
     const char16_t* successText;
     const char16_t* errorLead; // how the run's error message begins; the rest is shared
+
+    // Whether the overall bar says what it is in a tooltip too (only the encrypt panel's does).
+    bool barToolTip;
 
     // The open-file dialog of Add.
     const char16_t* dialogTitle;
@@ -71,13 +73,13 @@ inline constexpr ModeDesign EncryptMode {
     .bar = u"progEnc",
     .autoKey = u"cmdAutoKey",
     .filesText = u"File(s) to encrypt:",
-    .barToolTip = u"Overall progress",
     .idleLabel = u"Encrypt Now!",
     .idleDesc = u"Click to encrypt the files",
     .idleIcon = Resources::EncryptIcon,
     .rowImage = Resources::PadlockImage,
     .successText = u"Encrypted",
     .errorLead = u"There was an error while performing encryption. If this persists ,call ",
+    .barToolTip = true,
     .dialogTitle = u"File to encrypt",
     .filterDescription = u"All Files (*.*)",
     .filterPattern = u"*.*",
@@ -106,13 +108,13 @@ inline constexpr ModeDesign DecryptMode {
     .bar = u"progDec",
     .autoKey = nullptr,
     .filesText = u"File(s) to decrypt:",
-    .barToolTip = nullptr,
     .idleLabel = u"Decrypt Now!",
     .idleDesc = u"Click to decrypt the file(s) to their original form",
     .idleIcon = Resources::DecryptIcon,
     .rowImage = Resources::KeyImage,
     .successText = u"Decrypted",
     .errorLead = u"There was an error while performing Decryption. If this persists, contact ",
+    .barToolTip = false,
     .dialogTitle = u"File to Decrypt",
     .filterDescription = u"Encrypted Files (*.enc)",
     .filterPattern = u"*.enc",

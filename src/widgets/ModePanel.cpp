@@ -48,7 +48,7 @@ QString text(const char16_t* design)
     return QString::fromUtf16(design);
 }
 
-// What a screen reader calls the overall bars: what the encrypt bar's tooltip says.
+// What a screen reader calls the overall bars, and the encrypt bar's tooltip.
 constexpr QStringView OverallProgress = u"Overall progress";
 
 } // namespace
@@ -72,7 +72,7 @@ ModePanel::ModePanel(const ModeDesign& modeDesign, QString& addFolder, QWidget* 
         setTabOrder(key, autoKey);
     }
     if (design.barToolTip)
-        bar->setToolTip(text(design.barToolTip));
+        bar->setToolTip(OverallProgress.toString());
     // Dropped files are queued exactly as if chosen in the Add dialog.
     new FileDropTarget(this, add, [this](const QStringList& paths) { queueChosen(paths); });
 }
