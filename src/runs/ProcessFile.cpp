@@ -180,6 +180,7 @@ private:
         m_frames.beginStage();
     }
 
+    // What the transform's outcome makes of the file: written, cancelled, or failed.
     [[nodiscard]] bool finish(const TransformResult& result)
     {
         if (m_window.isNull())
@@ -203,9 +204,8 @@ private:
     [[nodiscard]] bool failFile(const Failure& failure)
     {
         const bool error = failure.error.isError();
-        if (error) {
+        if (error)
             reportError(m_controls.window, ErrorLead.toString(), failure.error);
-        }
         m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.why);
         m_controls.lvw->setSubItemIcon(m_row, StatusList::Status, m_controls.imgl.image(Resources::ErrorImageKey));
         if (error) {
