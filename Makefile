@@ -1,5 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Zafrel: the two everyday commands are `make run` and `make test`; each installs what it is missing first.
+# `make check` is the quick loop while developing: the test build and the offscreen suite only.
 # build/ is the plain build that run, bench and package share; make test builds in folders of its own.
 BUILD      ?= build
 TEST_BUILD ?= build-test
@@ -8,7 +9,7 @@ JOBS       ?= $(shell nproc)
 MAKEFLAGS  += --no-print-directory
 PLAIN      := cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAFREL_WERROR=OFF -DZAFREL_SANITIZE=OFF
 
-.PHONY: run test build bench format package clean
+.PHONY: run test check build bench format package clean
 
 build:
 	@scripts/install-deps
@@ -21,6 +22,10 @@ run: build
 test:
 	@scripts/install-deps test
 	@scripts/test $(TEST_BUILD) $(ASAN_BUILD)
+
+check:
+	@scripts/install-deps test
+	@scripts/test --offscreen-only $(TEST_BUILD)
 
 bench:
 	@scripts/install-deps

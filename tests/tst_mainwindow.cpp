@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "WidgetHelpers.h"
-#include "app/HelpAbout.h"
+#include "app/HelpAddress.h"
 #include "app/Main.h"
 #include "app/frmMain.h"
 #include "widgets/LinkLabel.h"

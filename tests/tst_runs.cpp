@@ -8,16 +8,19 @@
 #include "platform/MessageBox.h"
 #include "widgets/Resources.h"
 #include "widgets/StatusList.h"
+#include "widgets/TitleFrame.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +90,22 @@ bool onScreenAsDrawn(QWidget* window, const QWidget* widget)
     return screen.convertToFormat(QImage::Format_RGB32) == drawn.convertToFormat(QImage::Format_RGB32);
 }
 
+// Counts the paints a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 const auto BusyLabel = u"Cancel"_s;
 const auto BusyDesc = u"Click to cancel encryption"_s;
 
@@ -122,6 +141,8 @@ private Q_SLOTS:
     void keyboardOnly();
     void screenShowsTheLastState_data();
     void screenShowsTheLastState();
+    void screenShowsACancelAtOnce();
+    void pacedInsideTheTitleFrame();
     // Closing asks the application to quit, which no later test could survive: keep it last.
     void closeDuringRun();
 
@@ -839,6 +860,60 @@ void tst_Runs::screenShowsTheLastState()
     if (!cancel)
         QVERIFY(lvw->viewport()->rect().intersects(lvw->visualRect(lvw->row(lvw->rowCount() - 1))));
     QTRY_VERIFY(onScreenAsDrawn(m_form.get(), lvw));
+}
+
+// A cancel click that returns at once, without waiting in the run's yield: when the run's click returns, the screen
+// already shows the emptied list and the panel at rest, with no further pass of the event loop.
+void tst_Runs::screenShowsACancelAtOnce()
+{
+    if (m_form->screen()->grabWindow(m_form->winId()).size() != m_form->size() * m_form->devicePixelRatio())
+        QSKIP("This platform grabs a scaled window at another scale");
+    const Panel p = panel(false);
+    QStringList files;
+    for (int f = 1; f <= 5; ++f)
+        files.append(makeFile(p.inputName(u"file%1"_s.arg(f)), testBytes(1501, f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    onYield([&] {
+        if (m_form->lvw->rowCount() < 2 || m_form->proglvw->value() < 40)
+            return false;
+        QTest::mouseClick(p.run, Qt::LeftButton);
+        return true;
+    });
+    QTest::mouseClick(p.run, Qt::LeftButton);
+
+    QCOMPARE(m_form->lvw->rowCount(), 0);
+    CHECKED(verifyIdle(p, false));
+    for (const QWidget* shown : std::initializer_list<const QWidget*> {m_form->lvw, p.run, p.label, p.desc})
+        QVERIFY2(onScreenAsDrawn(m_form.get(), shown), qPrintable(shown->objectName()));
+}
+
+// Inside the frame that stands in for Qt's title bar on Wayland, the window is no longer the top-level one that
+// paint requests go to: a run still paints its bars about once a frame, not at every move.
+void tst_Runs::pacedInsideTheTitleFrame()
+{
+    const Panel p = panel(true);
+    // A checkpoint at every byte: each file moves the bars about a hundred times.
+    QStringList files;
+    for (int f = 0; f < 3; ++f)
+        files.append(makeFile(u"f%1"_s.arg(f), testBytes(1500, f)));
+    CHECKED(enqueue(p, files));
+    p.key->setText(u"key"_s);
+    TitleFrame frame(m_form.get());
+    const auto unframe = qScopeGuard([this] { m_form->setParent(nullptr); });
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const PaintCounter bar(p.bar);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    // At most one paint a frame, and one each when the run ends and when its pacer goes.
+    const qint64 frames = clock.elapsed() / 16 + 1;
+
+    QVERIFY2(bar.paints <= frames + 2, qPrintable(u"%1 paints in %2 frames"_s.arg(bar.paints).arg(frames)));
+    for (const QString& file : files)
+        CHECKED(verifyOutput(p, file, u"key"_s));
 }
 
 void tst_Runs::closeDuringRun()

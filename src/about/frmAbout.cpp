@@ -178,8 +178,7 @@ void frmAbout::centreOnScreen()
 
 void frmAbout::openLink(const QString& target)
 {
-    Platform::Shell::execute(this, u"open"_s, target, u""_s, QCoreApplication::applicationDirPath(),
-                             Platform::Shell::ShowNormal);
+    Platform::Shell::open(target, QCoreApplication::applicationDirPath());
 }
 
 bool frmAbout::event(QEvent* event)

@@ -3,72 +3,34 @@
 #include "app/frmMain.h"
 
 #include "about/frmAbout.h"
+#include "app/HelpAddress.h"
+#include "cipher/KeyGenerator.h"
+#include "platform/Shell.h"
 #include "widgets/LinkLabel.h"
 #include "widgets/Look.h"
+#include "widgets/ModePanel.h"
 #include "widgets/Resources.h"
 #include "widgets/StatusList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <limits>
+#include <QRandomGenerator>
 
 using namespace Qt::StringLiterals;
 using Look::make;
+using Look::makeButton;
 using Look::px;
 using Look::twipsRect;
 
 namespace {
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, const QFont& font)
-{
-    auto* label = make<QLabel>(parent, name, text);
-    label->setFont(font);
-    label->move(px(left), px(top));
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry)
-{
-    auto* button = make<QPushButton>(parent, name, text);
-    button->setGeometry(geometry);
-    return button;
-}
-
-// A one-pixel horizontal line in a colour of the palette.
-QFrame* makeLine(QWidget* parent, const QString& name, QPalette::ColorRole role, int x1, int x2, int y)
-{
-    auto* line = make<QFrame>(parent, name);
-    line->setGeometry(px(x1), px(y), px(x2) - px(x1), 1);
-    line->setBackgroundRole(role);
-    line->setAutoFillBackground(true);
-    return line;
-}
-
-QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* bar = make<QProgressBar>(parent, name);
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setGeometry(geometry);
-    return bar;
-}
-
-QString text(const char16_t* design)
-{
-    return QString::fromUtf16(design);
-}
-
-// What a screen reader calls the bars and the list; the overall bars say what the encrypt bar's tooltip says.
-constexpr QStringView OverallProgress = u"Overall progress";
+// What a screen reader calls the row bar and the list.
 constexpr QStringView FileProgress = u"File progress";
 constexpr QStringView StatusOfFiles = u"Status";
 
@@ -87,15 +49,9 @@ frmMain::frmMain(QWidget* parent)
 
     buildBanner();
     buildModeButtons();
-    buildPanel(encryptPanel());
-    cmdAutoKey = makeButton(fraEncrypt, u"cmdAutoKey"_s, u"Auto"_s, twipsRect(5820, 990, 615, 315));
-    // Made after its panel, Auto still comes right after the key in the Tab order.
-    setTabOrder(txtKeyEnc, cmdAutoKey);
-    progEnc->setToolTip(OverallProgress.toString());
-    buildPanel(decryptPanel());
+    buildPanels();
     buildStatusArea();
     connectHandlers();
-    installQueueDrops();
     Form_Load();
 }
 
@@ -129,95 +85,44 @@ void frmMain::buildModeButtons()
     }
 }
 
-ModePanel frmMain::encryptPanel()
+// Each panel draws itself from its mode's design and owns its controls; the window knows them by their names too.
+void frmMain::buildPanels()
 {
-    return {.design = EncryptMode,
-            .frame = fraEncrypt,
-            .filesLabel = lblFilesEnc,
-            .queue = cmbFilesEnc,
-            .add = cmdAddEnc,
-            .clear = CmdClearEnc,
-            .keyLabel = lblKeyEnc,
-            .key = txtKeyEnc,
-            .upperLine = Line4,
-            .lowerLine = Line3,
-            .run = cmdEncrypt,
-            .runLabel = lblEncryptNow,
-            .runDesc = lblEncryptDescBig,
-            .shape = Shape2,
-            .bar = progEnc};
-}
+    fraEncrypt = new ModePanel(EncryptMode, m_addFolder, this);
+    lblFilesEnc = fraEncrypt->filesLabel;
+    cmbFilesEnc = fraEncrypt->queue;
+    cmdAddEnc = fraEncrypt->add;
+    CmdClearEnc = fraEncrypt->clear;
+    lblKeyEnc = fraEncrypt->keyLabel;
+    txtKeyEnc = fraEncrypt->key;
+    cmdAutoKey = fraEncrypt->autoKey;
+    Line4 = fraEncrypt->upperLine;
+    Line3 = fraEncrypt->lowerLine;
+    cmdEncrypt = fraEncrypt->run;
+    lblEncryptNow = fraEncrypt->runLabel;
+    lblEncryptDescBig = fraEncrypt->runDesc;
+    Shape2 = fraEncrypt->shape;
+    progEnc = fraEncrypt->bar;
 
-ModePanel frmMain::decryptPanel()
-{
-    return {.design = DecryptMode,
-            .frame = fraDecrypt,
-            .filesLabel = lblFilesDec,
-            .queue = cmbFilesDec,
-            .add = CmdAddDec,
-            .clear = CmdClearDec,
-            .keyLabel = lblKeyDec,
-            .key = txtKeyDec,
-            .upperLine = Line1,
-            .lowerLine = Line2,
-            .run = cmdDecrypt,
-            .runLabel = lblDecDesc,
-            .runDesc = lblDecDscbig,
-            .shape = Shape1,
-            .bar = progDec};
+    fraDecrypt = new ModePanel(DecryptMode, m_addFolder, this);
+    lblFilesDec = fraDecrypt->filesLabel;
+    cmbFilesDec = fraDecrypt->queue;
+    CmdAddDec = fraDecrypt->add;
+    CmdClearDec = fraDecrypt->clear;
+    lblKeyDec = fraDecrypt->keyLabel;
+    txtKeyDec = fraDecrypt->key;
+    Line1 = fraDecrypt->upperLine;
+    Line2 = fraDecrypt->lowerLine;
+    cmdDecrypt = fraDecrypt->run;
+    lblDecDesc = fraDecrypt->runLabel;
+    lblDecDscbig = fraDecrypt->runDesc;
+    Shape1 = fraDecrypt->shape;
+    progDec = fraDecrypt->bar;
 }
 
 RunControls frmMain::runControls()
 {
-    return {this, lvw, proglvw, imgl, encryptPanel(), decryptPanel()};
-}
-
-// Both panels are the same drawing; their design records say where they differ.
-void frmMain::buildPanel(const ModePanel& c)
-{
-    const ModeDesign& d = c.design;
-    c.frame = make<QFrame>(this, text(d.frame));
-    c.frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    c.frame->setGeometry(twipsRect(30, 1140, 7185, 2415));
-    c.frame->setFont(Look::msSansSerif());
-    QWidget* p = c.frame;
-
-    c.filesLabel = makeLabel(p, text(d.filesLabel), text(d.filesText), 210, 480, Look::msSansSerif());
-
-    c.queue = make<QComboBox>(p, text(d.queue));
-    c.queue->setEditable(true);
-    // Typing in the text field never makes an entry: the queue holds only what Add chose.
-    c.queue->setInsertPolicy(QComboBox::NoInsert);
-    c.queue->setGeometry(twipsRect(1710, 450, 4000, 315));
-    // A screen reader names each field by the text of the label whose buddy it is.
-    c.filesLabel->setBuddy(c.queue);
-
-    c.add = makeButton(p, text(d.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
-    c.clear = makeButton(p, text(d.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
-
-    c.keyLabel = makeLabel(p, text(d.keyLabel), u"Key:"_s, 1170, 990, Look::msSansSerif());
-    c.key = make<QLineEdit>(p, text(d.key));
-    c.key->setMaxLength(std::numeric_limits<int>::max());
-    c.key->setGeometry(twipsRect(1710, 990, 4000, 315));
-    c.keyLabel->setBuddy(c.key);
-
-    c.upperLine = makeLine(p, text(d.upperLine), d.upperLineRole, 30, d.upperLineRight, 1350);
-    c.lowerLine = makeLine(p, text(d.lowerLine), QPalette::Mid, 30, 7140, d.lowerLineTop);
-
-    c.run = makeButton(p, text(d.run), QString(), twipsRect(90, 1470, 885, 765));
-    c.run->setIcon(Resources::icon(d.idleIcon));
-    c.run->setIconSize(QSize(32, 32));
-
-    c.runLabel = makeLabel(p, text(d.runLabel), {}, 1050, 1500, Look::tahoma(Look::Style::Bold));
-    c.runDesc = makeLabel(p, text(d.runDesc), {}, 1050, 1800, Look::msSansSerif());
-    setRunCaptions(c, text(d.idleLabel), text(d.idleDesc));
-
-    c.shape = make<QFrame>(p, text(d.shape));
-    c.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    c.shape->setLineWidth(1);
-    c.shape->setGeometry(twipsRect(d.shapeLeft, 2040, 5895, 255));
-    c.bar = makeProgressBar(p, text(d.bar), twipsRect(d.barLeft, 2070, 5835, 195));
-    c.bar->setAccessibleName(OverallProgress.toString());
+    return {this, lvw, proglvw, imgl, *fraEncrypt, *fraDecrypt};
 }
 
 void frmMain::buildStatusArea()
@@ -226,7 +131,7 @@ void frmMain::buildStatusArea()
     lvw->setGeometry(twipsRect(30, 3690, 7155, 2475));
     lvw->setAccessibleName(StatusOfFiles.toString());
 
-    proglvw = makeProgressBar(this, u"proglvw"_s, twipsRect(2880, 3270, 1515, 225));
+    proglvw = Look::makeProgressBar(this, u"proglvw"_s, twipsRect(2880, 3270, 1515, 225));
     proglvw->hide();
     proglvw->setAccessibleName(FileProgress.toString());
 
@@ -318,4 +223,54 @@ void frmMain::cmdEncrypt_Click()
 void frmMain::cmdDecrypt_Click()
 {
     clickRun(*this, runControls(), False);
+}
+
+void frmMain::cmdAddEnc_Click()
+{
+    fraEncrypt->addFiles();
+}
+
+void frmMain::CmdAddDec_Click()
+{
+    fraDecrypt->addFiles();
+}
+
+void frmMain::CmdClearEnc_Click()
+{
+    clearFiles(*fraEncrypt);
+}
+
+void frmMain::CmdClearDec_Click()
+{
+    clearFiles(*fraDecrypt);
+}
+
+void frmMain::clearFiles(ModePanel& panel)
+{
+    panel.clearQueue();
+    // A run of the other mode may be yielding: its byte totals are its own (its own mode's Clear is disabled).
+    if (!blnRunning) {
+        lngTotalBytes = 0;
+        lngFileBytes = 0;
+    }
+}
+
+void frmMain::cmdAutoKey_Click()
+{
+    // The system's secure source: a key must not be guessable from the moment it was made.
+    txtKeyEnc->setText(KeyGenerator::newKey(*QRandomGenerator::system()));
+}
+
+void frmMain::Label2_Click()
+{
+    // Read afresh at every click, from where the executable lies, never the current directory.
+    const QString folder = QCoreApplication::applicationDirPath();
+    Platform::Shell::open(helpAddress(folder), folder);
+}
+
+void frmMain::lblAbout_Click()
+{
+    if (!m_about)
+        m_about = std::make_unique<frmAbout>();
+    m_about->showModal();
 }

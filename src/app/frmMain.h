@@ -19,11 +19,10 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-// The main window: two modes (encrypt and decrypt), each with its own queue, key, run button and overall
-// progress bar, above one status list shared by both. It owns every control and the run state of both modes.
-//
-// Its handlers live in: frmMain.cpp (Form_Load, Form_Unload, the mode buttons, the run buttons), Queue.cpp
-// (Add, Clear and dropped files of both modes, Auto), HelpAbout.cpp (the Help and About links).
+// The main window: two modes (encrypt and decrypt), each with its own panel (ModePanel: queue, key, run button and
+// overall progress bar), above one status list shared by both. It holds every control under its own name (cmdEncrypt
+// is fraEncrypt->run) and the run state of both modes. Its handlers forward to the panels (the queue commands) and
+// to the run engine (the run buttons).
 class frmMain : public QWidget, public RunState
 {
     Q_OBJECT
@@ -42,8 +41,8 @@ public:
     QPushButton* optEnc;
     QPushButton* optDec;
 
-    // Encrypt panel
-    QFrame* fraEncrypt;
+    // Encrypt panel: the panel and its controls
+    ModePanel* fraEncrypt;
     QLabel* lblFilesEnc;
     QComboBox* cmbFilesEnc;
     QPushButton* cmdAddEnc;
@@ -59,8 +58,8 @@ public:
     QFrame* Shape2;
     QProgressBar* progEnc;
 
-    // Decrypt panel
-    QFrame* fraDecrypt;
+    // Decrypt panel: the panel and its controls
+    ModePanel* fraDecrypt;
     QLabel* lblFilesDec;
     QComboBox* cmbFilesDec;
     QPushButton* CmdAddDec;
@@ -80,10 +79,8 @@ public:
     QProgressBar* proglvw;
     ImageList imgl;
 
-    // Each mode's panel under its one description, and what the run engine works on.
-    ModePanel encryptPanel();
-    ModePanel decryptPanel();
-    RunControls runControls();
+    // What the run engine works on.
+    [[nodiscard]] RunControls runControls();
 
     void Form_Load();
     void Form_Unload();
@@ -109,12 +106,12 @@ protected:
 
 private:
     std::unique_ptr<frmAbout> m_about; // created at the first About command, kept for the program's life
-    QString m_addFolder; // where the next Add opens: the folder of the files chosen last
+    QString m_addFolder; // where the next Add of either panel opens: the folder of the files chosen last
 
     void buildBanner();
     void buildModeButtons();
-    void buildPanel(const ModePanel& panel);
+    void buildPanels();
     void buildStatusArea();
     void connectHandlers();
-    void installQueueDrops();
+    void clearFiles(ModePanel& panel);
 };

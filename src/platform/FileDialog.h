@@ -26,13 +26,13 @@ struct OpenFileRequest
 class FileDialog
 {
 public:
-    static QStringList getOpenFileNames(const OpenFileRequest& request);
+    [[nodiscard]] static QStringList getOpenFileNames(const OpenFileRequest& request);
 
     // Tests: while answering, no dialog is shown; each request takes the next queued answer (none when the
     // queue is empty, as if cancelled) and is kept for takeRequests().
     static void setAnswering(bool answering);
     static void setNextFileNames(const QStringList& fileNames);
-    static QList<OpenFileRequest> takeRequests();
+    [[nodiscard]] static QList<OpenFileRequest> takeRequests();
 };
 
 } // namespace Platform

@@ -29,7 +29,7 @@ public:
 
     // Tests: while recording, nothing is shown; every message is kept for takeShown().
     static void setRecording(bool recording);
-    static QList<Shown> takeShown();
+    [[nodiscard]] static QList<Shown> takeShown();
 };
 
 } // namespace Platform

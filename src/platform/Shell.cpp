@@ -15,11 +15,10 @@ bool s_recording = false;
 QList<Shell::Request> s_requests;
 } // namespace
 
-void Shell::execute(QWidget* owner, const QString& operation, const QString& file, const QString& parameters,
-                    const QString& directory, int showCommand)
+void Shell::open(const QString& file, const QString& directory)
 {
     if (s_recording) {
-        s_requests.append({owner, operation, file, parameters, directory, showCommand});
+        s_requests.append({file, directory});
         return;
     }
     // xdg-open hands the address to the desktop's default application; started detached, it never blocks us.

@@ -5,8 +5,6 @@
 #include <QList>
 #include <QString>
 
-class QWidget;
-
 namespace Platform {
 
 // The desktop's "open" request for a document or an address. It never blocks and its outcome is ignored:
@@ -14,27 +12,18 @@ namespace Platform {
 class Shell
 {
 public:
-    enum ShowCommand : int
-    {
-        ShowNormal = 1,
-    };
-
     struct Request
     {
-        QWidget* owner;
-        QString operation;
         QString file;
-        QString parameters;
         QString directory;
-        int showCommand;
     };
 
-    static void execute(QWidget* owner, const QString& operation, const QString& file, const QString& parameters,
-                        const QString& directory, int showCommand);
+    // Opens `file` (a document or an address) with the desktop's default application, started in `directory`.
+    static void open(const QString& file, const QString& directory);
 
     // Tests: while recording, nothing is opened; every request is kept for takeRequests().
     static void setRecording(bool recording);
-    static QList<Request> takeRequests();
+    [[nodiscard]] static QList<Request> takeRequests();
 };
 
 } // namespace Platform

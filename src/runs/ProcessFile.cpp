@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -22,7 +23,7 @@ namespace {
 
 // The row bar lies over the row's Status cell, 50 twips below the cell's top. The view's own geometry places
 // it, so it follows scrolling and resized columns; it is hidden while the row is out of sight or gone.
-QRect rowBarPlace(const StatusList* list, const QPersistentModelIndex& row)
+[[nodiscard]] QRect rowBarPlace(const StatusList* list, const QPersistentModelIndex& row)
 {
     const QRect cell = list->cellRect(row, StatusList::Status);
     if (cell.isEmpty())
@@ -51,6 +52,181 @@ void setBarValue(QProgressBar* bar, int value)
         bar->setValue(value);
 }
 
+// The message of a file that fails, in both modes.
+constexpr QStringView ErrorLead
+    = u"There was an error during decryption. If this persists , please contact us with the details";
+
+// Why a file failed: an error, or a file refused before any work (too small, no key) for a reason of its own.
+struct Failure
+{
+    // Implicit, so that either is handed to failFile() as it is.
+    Failure(const FileError& fileError)
+        : why(fileError.description)
+        , error(fileError)
+    { }
+    Failure(const QString& refusal)
+        : why(refusal)
+    { }
+
+    QString why;
+    FileError error;
+};
+
+// One call of ProcessFile: the file's row, the controls of its mode, and the way it ends.
+class FileInWork
+{
+public:
+    FileInWork(RunState& state, const RunControls& controls, FramePacer& frames, Flag blnEncrypt)
+        : m_state(state)
+        , m_controls(controls)
+        , m_frames(frames)
+        , m_mode(controls.panel(blnEncrypt))
+        , m_encrypt(blnEncrypt != False)
+        , m_row(state.itmCurrent)
+        , m_window(controls.window)
+    { }
+
+    bool process(const QString& strPath, qint64 measuredLength)
+    {
+        FileTransform transform(strPath);
+        if (const FileError error = open(transform, measuredLength); error.isError())
+            return failFile(error);
+        if (tooSmallToTransform(m_state.lngFileBytes))
+            return failFile(u"File Too small"_s);
+        // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
+        const QString output = outputPath(strPath, m_encrypt);
+        if (output.isEmpty())
+            return failFile(FileError::nameTooShort());
+        // Read afresh for every file: the key box can be emptied while an earlier file yields.
+        const QByteArray key = keyBytes(m_mode.key->text());
+        if (key.isEmpty())
+            return failFile(u"No key given!"_s);
+        showBars();
+        if (!m_state.keys.isFor(key))
+            m_state.keys = KeyStream(key);
+        // Every byte combined, yielding at each checkpoint; then the output written whole and given its name.
+        return finish(transform.writeTo(output, m_state.keys, observer()));
+    }
+
+private:
+    // The input, opened read-only, and its length. The run counted the file as it was when measured: a file that
+    // changed since is not the file it counted. A path that names no file is an error here, never a new empty file.
+    [[nodiscard]] FileError open(FileTransform& transform, qint64 measuredLength)
+    {
+        if (const FileError error = transform.open(); error.isError()) {
+            m_state.lngFileBytes = 0;
+            return error;
+        }
+        m_state.lngFileBytes = transform.length();
+        return m_state.lngFileBytes == measuredLength ? FileError() : FileError::inputChanged();
+    }
+
+    // The mode's overall bar is shown; the row bar only where the file stops to show progress: a file without
+    // checkpoints is written before anybody could see it.
+    void showBars()
+    {
+        m_mode.bar->setVisible(true);
+        if (checkpointCount(m_state.lngFileBytes) > 0)
+            placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
+    }
+
+    TransformObserver observer()
+    {
+        TransformObserver result;
+        result.onCheckpoint = std::bind_front(&FileInWork::checkpoint, this);
+        result.onFinishing = std::bind_front(&FileInWork::finishing, this);
+        return result;
+    }
+
+    // At each checkpoint: the cancel test, both bars, the list's refresh and the yield. False stops the transform.
+    [[nodiscard]] bool checkpoint(qint64 i, qint64 length)
+    {
+        if (m_state.blnCancel != False)
+            return stop();
+        setBarValue(m_controls.proglvw, shownPercent(rowPercent(i, length)));
+        const OverallPercent overall
+            = overallPercent(i, length, m_state.lngFileBytes, m_state.lngTotalBytes, m_state.intProgressBase);
+        if (overall.error.isError()) {
+            m_progressError = overall.error;
+            return false;
+        }
+        setBarValue(m_mode.bar, overall.shown());
+        placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
+        // The list's refresh: only the bars change here, and they reach the screen once a frame, before the yield.
+        m_frames.presentIfDue();
+        QCoreApplication::processEvents();
+        if (m_window.isNull())
+            return false;
+        // A cancel in the last checkpoint's yield comes too late for this file; a closed window writes nothing more.
+        return m_state.closed ? stop() : true;
+    }
+
+    // The cancel path: nothing is written, and neither bar shows the file any more.
+    [[nodiscard]] bool stop()
+    {
+        m_cancelled = true;
+        m_controls.proglvw->setValue(0);
+        m_controls.proglvw->hide();
+        m_mode.bar->setValue(0);
+        return false;
+    }
+
+    // Every byte is combined; the output is about to be written.
+    void finishing()
+    {
+        m_controls.proglvw->hide();
+        m_controls.lvw->setSubItem(m_row, StatusList::Status, u"Writing file..."_s);
+        // Shown at once after a long transform, whose output takes long to reach the disk too.
+        m_frames.beginStage();
+    }
+
+    // What the transform's outcome makes of the file: written, cancelled, or failed.
+    [[nodiscard]] bool finish(const TransformResult& result)
+    {
+        if (m_window.isNull())
+            return false;
+        switch (result.outcome) {
+        case TransformOutcome::Written:
+            return true;
+        case TransformOutcome::Stopped:
+            return m_cancelled ? false : failFile(m_progressError);
+        case TransformOutcome::Failed:
+            return failFile(result.error);
+        case TransformOutcome::Kept: // the window always replaces an old output
+        case TransformOutcome::NoKey:
+            break;
+        }
+        return false;
+    }
+
+    // Every way a file fails ends here. Its Status cell says why, under the red cross. A file that met an error, not
+    // one refused, is reported in a message box first and leaves neither bar standing.
+    [[nodiscard]] bool failFile(const Failure& failure)
+    {
+        const bool error = failure.error.isError();
+        if (error)
+            reportError(m_controls.window, ErrorLead.toString(), failure.error);
+        m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.why);
+        m_controls.lvw->setSubItemIcon(m_row, StatusList::Status, m_controls.imgl.image(Resources::ErrorImageKey));
+        if (error) {
+            m_controls.proglvw->hide();
+            m_mode.bar->setValue(0);
+        }
+        return false;
+    }
+
+    RunState& m_state;
+    const RunControls& m_controls;
+    FramePacer& m_frames;
+    ModePanel& m_mode;
+    const bool m_encrypt;
+    // The row of this file; once removed (the list cleared during a yield), writes to it do nothing.
+    const QPersistentModelIndex m_row;
+    const QPointer<QWidget> m_window;
+    bool m_cancelled = false;
+    FileError m_progressError;
+};
+
 } // namespace
 
 void reportError(QWidget* owner, const QString& lead, const FileError& error)
@@ -62,116 +238,5 @@ void reportError(QWidget* owner, const QString& lead, const FileError& error)
 bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frames, const QString& strPath,
                  Flag blnEncrypt, qint64 measuredLength)
 {
-    const bool encrypt = blnEncrypt != False;
-    const ModePanel& mode = controls.panel(blnEncrypt);
-    QProgressBar* const overallBar = mode.bar;
-    QProgressBar* const proglvw = controls.proglvw;
-    StatusList* const lvw = controls.lvw;
-    const ImageList& imgl = controls.imgl;
-    // The row of this file; once removed (the list cleared during a yield), writes to it do nothing.
-    const QPersistentModelIndex row = state.itmCurrent;
-
-    // The Status cell of a file that failed: what went wrong, under the red cross.
-    const auto markFailed = [&](const QString& text) {
-        lvw->setSubItem(row, StatusList::Status, text);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(imgl.indexOf(Resources::ErrorImageKey)));
-    };
-    const auto failFile = [&](const FileError& error) {
-        reportError(controls.window,
-                    u"There was an error during decryption. If this persists , please contact us with the details"_s,
-                    error);
-        markFailed(error.description);
-        proglvw->hide();
-        overallBar->setValue(0);
-        return false;
-    };
-
-    FileTransform transform(strPath);
-    // A path that names no file is an error here, never a new empty file.
-    if (const FileError error = transform.open(); error.isError()) {
-        state.lngFileBytes = 0;
-        return failFile(error);
-    }
-    state.lngFileBytes = transform.length();
-    // The run counted the file as it was when measured: a file that changed since is not the file it counted.
-    if (state.lngFileBytes != measuredLength)
-        return failFile(FileError::inputChanged());
-    if (tooSmallToTransform(state.lngFileBytes)) {
-        lvw->setSubItem(row, StatusList::Status, u"File Too small"_s);
-        lvw->setSubItemIcon(row, StatusList::Status, imgl.image(Resources::RedCrossImage));
-        return false;
-    }
-
-    // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
-    const QString output = outputPath(strPath, encrypt);
-    if (output.isEmpty())
-        return failFile(FileError::nameTooShort());
-
-    // Read afresh for every file: the key box can be emptied while an earlier file yields.
-    const QByteArray key = keyBytes(mode.key->text());
-    if (key.isEmpty()) {
-        markFailed(u"No key given!"_s);
-        return false;
-    }
-    overallBar->setVisible(true);
-    // The row bar shows only where the file stops to show progress: a file without checkpoints is written before
-    // anybody could see it.
-    if (checkpointCount(state.lngFileBytes) > 0)
-        placeRowBar(proglvw, lvw, row);
-
-    const QPointer<QWidget> window(controls.window);
-    bool cancelled = false;
-    FileError progressError;
-    const auto stop = [&] {
-        cancelled = true;
-        proglvw->setValue(0);
-        proglvw->hide();
-        overallBar->setValue(0);
-        return false;
-    };
-    TransformObserver observer;
-    observer.onCheckpoint = [&](qint64 i, qint64 length) {
-        if (state.blnCancel != False)
-            return stop();
-        setBarValue(proglvw, shownPercent(rowPercent(i, length)));
-        const OverallPercent overall
-            = overallPercent(i, length, state.lngFileBytes, state.lngTotalBytes, state.intProgressBase);
-        if (overall.error.isError()) {
-            progressError = overall.error;
-            return false;
-        }
-        setBarValue(overallBar, overall.shown());
-        placeRowBar(proglvw, lvw, row);
-        // The list's refresh: only the bars change here, and they reach the screen once a frame, before the yield.
-        frames.presentIfDue();
-        QCoreApplication::processEvents();
-        if (window.isNull())
-            return false;
-        // A cancel in the last checkpoint's yield comes too late for this file; a closed window writes nothing more.
-        return state.closed ? stop() : true;
-    };
-    observer.onFinishing = [&] {
-        proglvw->hide();
-        lvw->setSubItem(row, StatusList::Status, u"Writing file..."_s);
-        // Shown at once after a long transform, whose output takes long to reach the disk too.
-        frames.beginStage();
-    };
-
-    if (!state.keys.isFor(key))
-        state.keys = KeyStream(key);
-    const TransformResult result = transform.writeTo(output, state.keys, observer);
-    if (window.isNull())
-        return false;
-    switch (result.outcome) {
-    case TransformOutcome::Written:
-        return true;
-    case TransformOutcome::Stopped:
-        return cancelled ? false : failFile(progressError);
-    case TransformOutcome::Failed:
-        return failFile(result.error);
-    case TransformOutcome::Kept: // the window always replaces an old output
-    case TransformOutcome::NoKey:
-        break;
-    }
-    return false;
+    return FileInWork(state, controls, frames, blnEncrypt).process(strPath, measuredLength);
 }

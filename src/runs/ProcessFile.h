@@ -17,5 +17,5 @@ void reportError(QWidget* owner, const QString& lead, const FileError& error);
 // bars, brought on screen through `frames`, and yielding at its checkpoints. True once the output is written whole;
 // false for a file too small, a cancel or a failure (which it reports). `measuredLength` is the length the run's size
 // pass found: a file that no longer has it fails.
-bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frames, const QString& strPath,
-                 Flag blnEncrypt, qint64 measuredLength);
+[[nodiscard]] bool ProcessFile(RunState& state, const RunControls& controls, FramePacer& frames, const QString& strPath,
+                               Flag blnEncrypt, qint64 measuredLength);

@@ -12,7 +12,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,7 +25,7 @@ namespace {
 class Run
 {
 public:
-    Run(RunState& state, const RunControls& controls, const ModePanel& mode)
+    Run(RunState& state, const RunControls& controls, ModePanel& mode)
         : m_state(state)
         , m_controls(controls)
         , m_mode(mode)
@@ -57,20 +56,22 @@ public:
     }
 
 private:
+    // The click of a run button while a run is active: the run sees the flag at its next checkpoint, or before its
+    // next file, and stops there.
     void cancel()
     {
         m_state.blnCancel = True;
-        showIdle(m_mode);
+        m_mode.showIdle();
         m_mode.add->setEnabled(true);
         // The other mode's run stops too, and its panel says so: no button offers "Cancel" while no run is
         // active. Its queue stays, for a later click to run.
         if (m_state.runningMode != &m_design) {
-            const ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
-            showIdle(running);
+            ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
+            running.showIdle();
             running.add->setEnabled(true);
         }
         endRun();
-        clearQueue();
+        m_mode.clearQueue();
         m_controls.lvw->removeAllRows();
         m_mode.run->setEnabled(false);
     }
@@ -79,77 +80,45 @@ private:
     {
         m_state.blnCancel = False;
         m_controls.lvw->removeAllRows();
-        // Exactly empty: a key of spaces is a key.
+        if (!acceptsStart())
+            return;
+        m_state.intProgressBase = 0;
+        const int fileCount = m_mode.queue->count();
+        if (begin(fileCount))
+            runFiles(fileCount);
+    }
+
+    // A run needs a key, exactly empty being none (a key of spaces is a key), and files to work on.
+    [[nodiscard]] bool acceptsStart()
+    {
         if (m_mode.key->text().isEmpty()) {
             Platform::MessageBox::show(m_controls.window, u"No key given!"_s, Platform::MessageBox::Exclamation);
-            return;
+            return false;
         }
         if (m_mode.queue->count() == 0) {
             m_mode.run->setEnabled(false);
-            return;
+            return false;
         }
-        m_state.intProgressBase = 0;
-        const int fileCount = m_mode.queue->count();
+        return true;
+    }
+
+    // The queue is locked and every file measured; then the panel turns busy and the run is active. False when a
+    // file cannot be measured.
+    [[nodiscard]] bool begin(int fileCount)
+    {
         // The queue stays as it is while the run reads it by position.
         m_mode.add->setEnabled(false);
         m_mode.clear->setEnabled(false);
         if (!measure(fileCount))
-            return;
-        m_mode.run->setIcon(Resources::icon(Resources::BusyIcon));
-        setRunCaptions(m_mode, u"Cancel"_s, u"Click to cancel encryption"_s);
+            return false;
+        m_mode.showBusy();
         m_state.blnRunning = True;
         m_state.runningMode = &m_design;
-
-        StatusList* const lvw = m_controls.lvw;
-        const qint64 runBytes = m_state.lngTotalBytes;
-        qint64 doneBytes = 0;
-        // The list follows the file in work. A file that shows its row bar is scrolled to at once, so the bar is
-        // placed in sight; a shorter one when the window next paints, so a run of them scrolls once a frame.
-        bool scrollOwed = false;
-        // The window paints at most once a frame while the run goes on, and everything when it ends, however it
-        // ends: a row that lives for less than a frame was never seen before either.
-        FramePacer frames(m_controls.window);
-        QObject::connect(&frames, &FramePacer::aboutToPaint, [&] {
-            if (std::exchange(scrollOwed, false))
-                lvw->scrollTo(m_state.itmCurrent);
-        });
-        for (int p = 0; p < fileCount; ++p) {
-            if (m_state.blnCancel)
-                return;
-            m_state.itmCurrent = lvw->addRow(m_controls.imgl.image(m_design.rowImage));
-            lvw->setSubItem(m_state.itmCurrent, StatusList::FileNo, QString::number(p + 1));
-            lvw->setSubItem(m_state.itmCurrent, StatusList::Path, m_mode.queue->itemText(p));
-            lvw->setSubItem(m_state.itmCurrent, StatusList::Status, u"Loading..."_s);
-            scrollOwed = checkpointCount(m_lengths.at(p)) == 0;
-            if (!scrollOwed)
-                lvw->scrollTo(m_state.itmCurrent);
-            // On screen at once when files take longer than a frame, so the row is seen while its file is in work.
-            frames.beginStage();
-            // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
-            if (ProcessFile(m_state, m_controls, frames, m_mode.queue->itemText(p), m_design.blnEncrypt,
-                            m_lengths.at(p)))
-                lvw->setSubItem(m_state.itmCurrent, StatusList::Status, QString::fromUtf16(m_design.successText));
-            // Cumulative, so rounding never drifts and the last file ends at 100.
-            doneBytes += m_lengths.at(p);
-            m_state.intProgressBase = wholePercent(doneBytes, runBytes);
-            // Once between files, whatever their size: the row is final on screen when a frame is due, and a click
-            // lands here (a cancel is seen before the next row).
-            if (p + 1 < fileCount) {
-                frames.presentIfDue();
-                QCoreApplication::processEvents();
-            }
-        }
-        if (m_state.blnCancel)
-            return;
-        frames.present();
-        showIdle(m_mode);
-        clearQueue();
-        m_mode.add->setEnabled(true);
-        endRun();
+        return true;
     }
 
     // Takes every queued file's length, read-only: a file that cannot be opened ends the run before any row.
-    bool measure(int fileCount)
+    [[nodiscard]] bool measure(int fileCount)
     {
         m_lengths.clear();
         for (int p = 0; p < fileCount; ++p) {
@@ -161,18 +130,77 @@ private:
             m_lengths.append(file.length());
             m_state.lngTotalBytes += file.length();
         }
+        m_runBytes = m_state.lngTotalBytes;
         return true;
+    }
+
+    // The file loop, until the last file or a cancel, and the panel at rest after a completed run.
+    void runFiles(int fileCount)
+    {
+        // The window paints at most once a frame while the run goes on, and everything when it ends, however it
+        // ends: a row that lives for less than a frame was never seen before either.
+        FramePacer frames(m_controls.window);
+        QObject::connect(&frames, &FramePacer::aboutToPaint, [this] {
+            if (std::exchange(m_scrollOwed, false))
+                m_controls.lvw->scrollTo(m_state.itmCurrent);
+        });
+        for (int p = 0; p < fileCount; ++p) {
+            if (m_state.blnCancel)
+                return;
+            processFile(p, frames);
+            // Once between files, whatever their size: the row is final on screen when a frame is due, and a click
+            // lands here (a cancel is seen before the next row).
+            if (p + 1 < fileCount) {
+                frames.presentIfDue();
+                QCoreApplication::processEvents();
+            }
+        }
+        if (m_state.blnCancel)
+            return;
+        frames.present();
+        complete();
+    }
+
+    // The file at queue position p: its row, ProcessFile on it, and the run's progress once it is done.
+    void processFile(int p, FramePacer& frames)
+    {
+        StatusList* const lvw = m_controls.lvw;
+        m_state.itmCurrent = lvw->addRow(m_controls.imgl.image(m_design.rowImage));
+        lvw->setSubItem(m_state.itmCurrent, StatusList::FileNo, QString::number(p + 1));
+        lvw->setSubItem(m_state.itmCurrent, StatusList::Path, m_mode.queue->itemText(p));
+        lvw->setSubItem(m_state.itmCurrent, StatusList::Status, u"Loading..."_s);
+        // The list follows the file in work. A file that shows its row bar is scrolled to at once, so the bar is
+        // placed in sight; a shorter one when the window next paints, so a run of them scrolls once a frame.
+        m_scrollOwed = checkpointCount(m_lengths.at(p)) == 0;
+        if (!m_scrollOwed)
+            lvw->scrollTo(m_state.itmCurrent);
+        // On screen at once when files take longer than a frame, so the row is seen while its file is in work.
+        frames.beginStage();
+        // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
+        if (ProcessFile(m_state, m_controls, frames, m_mode.queue->itemText(p), m_design.blnEncrypt, m_lengths.at(p)))
+            lvw->setSubItem(m_state.itmCurrent, StatusList::Status, QString::fromUtf16(m_design.successText));
+        // Cumulative, so rounding never drifts and the last file ends at 100.
+        m_doneBytes += m_lengths.at(p);
+        m_state.intProgressBase = wholePercent(m_doneBytes, m_runBytes);
+    }
+
+    // After the last file: the panel at rest, its queue done.
+    void complete()
+    {
+        m_mode.showIdle();
+        m_mode.clearQueue();
+        m_mode.add->setEnabled(true);
+        endRun();
     }
 
     // The queue and the rows stay, and the run button stays enabled, so the user can fix the queue and retry.
     void fail(const FileError& error)
     {
         reportError(m_controls.window, QString::fromUtf16(m_design.errorLead) + u"us with the details."_s, error);
-        m_mode.run->setIcon(Resources::icon(m_design.idleIcon));
+        m_mode.showIdle();
         m_mode.bar->setValue(0);
         m_controls.proglvw->setValue(0);
         m_controls.proglvw->hide();
-        setRunCaptions(m_mode, QString::fromUtf16(m_design.idleLabel), QString::fromUtf16(m_design.idleDesc));
         m_state.blnCancel = False;
         m_mode.add->setEnabled(true);
         endRun();
@@ -187,37 +215,17 @@ private:
         m_controls.decrypt.clear->setEnabled(true);
     }
 
-    static void showIdle(const ModePanel& mode)
-    {
-        mode.run->setIcon(Resources::icon(mode.design.idleIcon));
-        setRunCaptions(mode, QString::fromUtf16(mode.design.idleLabel), QString::fromUtf16(mode.design.idleDesc));
-    }
-
-    void clearQueue()
-    {
-        m_mode.queue->clear();
-        m_mode.queue->clearEditText();
-    }
-
     RunState& m_state;
     const RunControls& m_controls;
-    const ModePanel& m_mode;
+    ModePanel& m_mode;
     const ModeDesign& m_design;
     QList<qint64> m_lengths;
+    qint64 m_runBytes = 0;
+    qint64 m_doneBytes = 0;
+    bool m_scrollOwed = false;
 };
 
 } // namespace
-
-void setRunCaptions(const ModePanel& mode, const QString& label, const QString& description)
-{
-    // The run labels size themselves to their text, like every label of the panel.
-    for (auto [widget, text] : {std::pair {mode.runLabel, label}, {mode.runDesc, description}}) {
-        widget->setText(text);
-        widget->adjustSize();
-    }
-    mode.run->setAccessibleName(label);
-    mode.run->setAccessibleDescription(description);
-}
 
 void clickRun(RunState& state, const RunControls& controls, Flag blnEncrypt)
 {

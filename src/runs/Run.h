@@ -2,8 +2,8 @@
 
 #pragma once
 
-#include "runs/Mode.h"
 #include "runs/RunState.h"
+#include "widgets/ModePanel.h"
 
 class ImageList;
 class QWidget;
@@ -17,15 +17,11 @@ struct RunControls
     StatusList* lvw;
     QProgressBar* proglvw;
     const ImageList& imgl;
-    ModePanel encrypt;
-    ModePanel decrypt;
+    ModePanel& encrypt;
+    ModePanel& decrypt;
 
-    const ModePanel& panel(Flag blnEncrypt) const { return blnEncrypt != False ? encrypt : decrypt; }
+    ModePanel& panel(Flag blnEncrypt) const { return blnEncrypt != False ? encrypt : decrypt; }
 };
-
-// Shows a run button's caption and description in the two labels beside it, and gives the button the same words
-// as its accessible name and description: a screen reader says what the labels show.
-void setRunCaptions(const ModePanel& mode, const QString& label, const QString& description);
 
 // One click of a mode's run button (the encrypt one when `blnEncrypt` is set). While a run of either mode is active the
 // click is that run's cancel, and it may arrive nested inside the running click's yield; otherwise it starts a run over

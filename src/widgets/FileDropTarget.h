@@ -21,7 +21,7 @@ public:
     FileDropTarget(QWidget* panel, QWidget* gate, Receiver receiver);
 
     // The full paths of the local files a drag carries, in its order.
-    static QStringList localFiles(const QMimeData* data);
+    [[nodiscard]] static QStringList localFiles(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,12 +16,12 @@ constexpr std::chrono::milliseconds FrameInterval = 16ms;
 } // namespace
 
 FramePacer::FramePacer(QWidget* window)
-    : m_window(window)
+    : m_window(window->window())
 {
     m_held.setSingleShot(true);
     connect(&m_held, &QTimer::timeout, this, &FramePacer::present);
-    // A widget asks its window to paint by sending it an UpdateRequest, posted for update() and sent at once for
-    // repaint(); the window paints every widget that asked since its last paint, and flushes once.
+    // A widget asks its top-level window to paint by sending it an UpdateRequest, posted for update() and sent at
+    // once for repaint(); the window paints every widget that asked since its last paint, and flushes once.
     m_window->installEventFilter(this);
 }
 

@@ -9,11 +9,13 @@
 #include <QTimer>
 #include <QWidget>
 
-// Paints a window at most once per frame while long work runs on the UI thread and yields often. The window's
-// repaints are held and coalesced: each paint brings everything that changed since the last one on screen in one
-// flush, so nothing is skipped, only paints that the next one would replace before anybody could see them. A held
-// repaint comes at the latest a frame later: from presentIfDue() before the work yields, from a timer inside any
-// yield or modal loop, or when the pacer ends. Window-system exposes are painted at once as ever.
+// Paints a window at most once per frame while long work runs on the UI thread and yields often. It watches the
+// top-level window that holds the given one, where paint requests go: on Wayland the main window sits inside a
+// TitleFrame. The window's repaints are held and coalesced: each paint brings everything that changed since the
+// last one on screen in one flush, so nothing is skipped, only paints that the next one would replace before
+// anybody could see them. A held repaint comes at the latest a frame later: from presentIfDue() before the work
+// yields, from a timer inside any yield or modal loop, or when the pacer ends. Window-system exposes are painted at
+// once as ever.
 class FramePacer : public QObject
 {
     Q_OBJECT

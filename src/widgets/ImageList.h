@@ -12,11 +12,11 @@ class ImageList
 public:
     void add(const QIcon& image, const QString& key = {});
 
-    QIcon image(int index) const;
-    QIcon image(QStringView key) const;
+    [[nodiscard]] QIcon image(int index) const;
+    [[nodiscard]] QIcon image(QStringView key) const;
     // The index of the image with this key, or 0 when there is none.
-    int indexOf(QStringView key) const;
-    int count() const { return int(m_images.size()); }
+    [[nodiscard]] int indexOf(QStringView key) const;
+    [[nodiscard]] int count() const { return int(m_images.size()); }
 
 private:
     struct Entry

@@ -2,6 +2,9 @@
 
 #include "widgets/Look.h"
 
+#include <QProgressBar>
+#include <QPushButton>
+
 using namespace Qt::StringLiterals;
 
 namespace Look {
@@ -38,6 +41,23 @@ QFont verdanaItalic()
     QFont font = sansFont(u"Verdana"_s);
     font.setItalic(true);
     return font;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry)
+{
+    auto* button = make<QPushButton>(parent, name, text);
+    button->setGeometry(geometry);
+    return button;
+}
+
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* bar = make<QProgressBar>(parent, name);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setGeometry(geometry);
+    return bar;
 }
 
 } // namespace Look

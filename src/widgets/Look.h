@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QString>
 
+class QProgressBar;
+class QPushButton;
 class QWidget;
 
 // The windows' measures and fonts. Positions are designed in twips, 15 to a pixel at 96 dots per inch.
@@ -30,6 +32,11 @@ template<typename W, typename... Args> W* make(QWidget* parent, const QString& n
     widget->setObjectName(name);
     return widget;
 }
+
+// A push button with its text, placed at `geometry`.
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry);
+// A progress bar from 0 to 100, at 0, without a text, placed at `geometry`.
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect& geometry);
 
 inline constexpr QColor LinkBlue {0, 0, 255};
 

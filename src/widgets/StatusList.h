@@ -24,22 +24,25 @@ public:
     explicit StatusList(QWidget* parent);
 
     // Column keys ("img", "fileno", "path", "status") in their order.
-    QString columnKey(int column) const;
+    [[nodiscard]] QString columnKey(int column) const;
 
     QPersistentModelIndex addRow(const QIcon& image);
     void removeAllRows();
-    int rowCount() const;
-    QPersistentModelIndex row(int index) const;
-    bool contains(const QPersistentModelIndex& row) const { return row.isValid() && row.model() == &m_model; }
+    [[nodiscard]] int rowCount() const;
+    [[nodiscard]] QPersistentModelIndex row(int index) const;
+    [[nodiscard]] bool contains(const QPersistentModelIndex& row) const
+    {
+        return row.isValid() && row.model() == &m_model;
+    }
 
-    QString subItem(const QPersistentModelIndex& row, int subItem) const;
+    [[nodiscard]] QString subItem(const QPersistentModelIndex& row, int subItem) const;
     void setSubItem(const QPersistentModelIndex& row, int subItem, const QString& text);
-    QIcon subItemIcon(const QPersistentModelIndex& row, int subItem) const;
+    [[nodiscard]] QIcon subItemIcon(const QPersistentModelIndex& row, int subItem) const;
     void setSubItemIcon(const QPersistentModelIndex& row, int subItem, const QIcon& icon);
-    QIcon rowIcon(const QPersistentModelIndex& row) const;
+    [[nodiscard]] QIcon rowIcon(const QPersistentModelIndex& row) const;
 
     // Where a cell lies, in the coordinates of this list's parent; empty when the row is gone.
-    QRect cellRect(const QPersistentModelIndex& row, int subItem) const;
+    [[nodiscard]] QRect cellRect(const QPersistentModelIndex& row, int subItem) const;
 
 private:
     // Rows are flat and read-only. Saying so without a lookup spares the view's layout, which visits every row

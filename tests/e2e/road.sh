@@ -80,7 +80,11 @@ click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
 click_encrypt_mode() { click 51 66; }
 click_decrypt_mode() { click 151 66; }
 click_add() { click 410 116; }
-click_key() { click 249 152; }
+# The keyboard's focus first: right after a dialog closes, no window may have it yet, and keys typed then are lost.
+click_key() {
+    xdotool windowfocus --sync "$main"
+    click 249 152
+}
 click_run() { click 37 199; }
 
 # Answers the open-file dialog titled `title` by typing `text` into its file name box.

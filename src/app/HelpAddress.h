@@ -5,4 +5,4 @@
 #include <QString>
 
 // The address of the help page that lies beside the executable in `executableFolder`, as the shell opens it.
-QString helpAddress(const QString& executableFolder);
+[[nodiscard]] QString helpAddress(const QString& executableFolder);

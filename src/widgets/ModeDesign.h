@@ -7,15 +7,8 @@
 
 #include <QPalette>
 
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-
-// Everything that tells the encrypt mode from the decrypt mode, written once per mode: the panel's layout, the
-// queue commands and the run engine all read it.
+// Everything that tells the encrypt mode from the decrypt mode, written once per mode: the panel (ModePanel) is
+// drawn from it, and its queue commands and the run engine read it.
 struct ModeDesign
 {
     Flag blnEncrypt;
@@ -35,6 +28,7 @@ struct ModeDesign
     const char16_t* runDesc;
     const char16_t* shape;
     const char16_t* bar;
+    const char16_t* autoKey; // the Auto button, in the encrypt panel only
 
     // Texts and pictures of the panel and of its run.
     const char16_t* filesText;
@@ -44,6 +38,9 @@ struct ModeDesign
     Resources::ListImage rowImage;
     const char16_t* successText;
     const char16_t* errorLead; // how the run's error message begins; the rest is shared
+
+    // Whether the overall bar says what it is in a tooltip too (only the encrypt panel's does).
+    bool barToolTip;
 
     // The open-file dialog of Add.
     const char16_t* dialogTitle;
@@ -74,6 +71,7 @@ inline constexpr ModeDesign EncryptMode {
     .runDesc = u"lblEncryptDescBig",
     .shape = u"Shape2",
     .bar = u"progEnc",
+    .autoKey = u"cmdAutoKey",
     .filesText = u"File(s) to encrypt:",
     .idleLabel = u"Encrypt Now!",
     .idleDesc = u"Click to encrypt the files",
@@ -81,6 +79,7 @@ inline constexpr ModeDesign EncryptMode {
     .rowImage = Resources::PadlockImage,
     .successText = u"Encrypted",
     .errorLead = u"There was an error while performing encryption. If this persists ,call ",
+    .barToolTip = true,
     .dialogTitle = u"File to encrypt",
     .filterDescription = u"All Files (*.*)",
     .filterPattern = u"*.*",
@@ -107,6 +106,7 @@ inline constexpr ModeDesign DecryptMode {
     .runDesc = u"lblDecDscbig",
     .shape = u"Shape1",
     .bar = u"progDec",
+    .autoKey = nullptr,
     .filesText = u"File(s) to decrypt:",
     .idleLabel = u"Decrypt Now!",
     .idleDesc = u"Click to decrypt the file(s) to their original form",
@@ -114,6 +114,7 @@ inline constexpr ModeDesign DecryptMode {
     .rowImage = Resources::KeyImage,
     .successText = u"Decrypted",
     .errorLead = u"There was an error while performing Decryption. If this persists, contact ",
+    .barToolTip = false,
     .dialogTitle = u"File to Decrypt",
     .filterDescription = u"Encrypted Files (*.enc)",
     .filterPattern = u"*.enc",
@@ -122,25 +123,4 @@ inline constexpr ModeDesign DecryptMode {
     .lowerLineTop = 1370,
     .shapeLeft = 1110,
     .barLeft = 1140,
-};
-
-// One mode's panel as the window holds it. The fields refer to the window's own members (cmdEncrypt, txtKeyDec,
-// ...), so the layout that creates the controls and everything that reads them go through one description.
-struct ModePanel
-{
-    const ModeDesign& design;
-    QFrame*& frame;
-    QLabel*& filesLabel;
-    QComboBox*& queue;
-    QPushButton*& add;
-    QPushButton*& clear;
-    QLabel*& keyLabel;
-    QLineEdit*& key;
-    QFrame*& upperLine;
-    QFrame*& lowerLine;
-    QPushButton*& run;
-    QLabel*& runLabel;
-    QLabel*& runDesc;
-    QFrame*& shape;
-    QProgressBar*& bar;
 };

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "widgets/ModePanel.h"
+
+#include "platform/FileDialog.h"
+#include "widgets/FileDropTarget.h"
+#include "widgets/Look.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <limits>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+using Look::make;
+using Look::makeButton;
+using Look::px;
+using Look::twipsRect;
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, const QFont& font)
+{
+    auto* label = make<QLabel>(parent, name, text);
+    label->setFont(font);
+    label->move(px(left), px(top));
+    label->adjustSize();
+    return label;
+}
+
+// A one-pixel horizontal line in a colour of the palette.
+QFrame* makeLine(QWidget* parent, const QString& name, QPalette::ColorRole role, int x1, int x2, int y)
+{
+    auto* line = make<QFrame>(parent, name);
+    line->setGeometry(px(x1), px(y), px(x2) - px(x1), 1);
+    line->setBackgroundRole(role);
+    line->setAutoFillBackground(true);
+    return line;
+}
+
+QString text(const char16_t* design)
+{
+    return QString::fromUtf16(design);
+}
+
+// What a screen reader calls the overall bars, and the encrypt bar's tooltip.
+constexpr QStringView OverallProgress = u"Overall progress";
+
+} // namespace
+
+// Both panels are the same drawing; their design records say where they differ.
+ModePanel::ModePanel(const ModeDesign& modeDesign, QString& addFolder, QWidget* window)
+    : QFrame(window)
+    , design(modeDesign)
+    , m_addFolder(addFolder)
+{
+    setObjectName(text(design.frame));
+    setFrameStyle(QFrame::Box | QFrame::Sunken);
+    setGeometry(twipsRect(30, 1140, 7185, 2415));
+    setFont(Look::msSansSerif());
+    buildQueueRow();
+    buildKeyRow();
+    buildRunRow();
+    if (design.autoKey) {
+        autoKey = makeButton(this, text(design.autoKey), u"Auto"_s, twipsRect(5820, 990, 615, 315));
+        // Made after the rest of its panel, Auto still comes right after the key in the Tab order.
+        setTabOrder(key, autoKey);
+    }
+    if (design.barToolTip)
+        bar->setToolTip(OverallProgress.toString());
+    // Dropped files are queued exactly as if chosen in the Add dialog.
+    new FileDropTarget(this, add, [this](const QStringList& paths) { queueChosen(paths); });
+}
+
+void ModePanel::buildQueueRow()
+{
+    filesLabel = makeLabel(this, text(design.filesLabel), text(design.filesText), 210, 480, Look::msSansSerif());
+    queue = make<QComboBox>(this, text(design.queue));
+    queue->setEditable(true);
+    // Typing in the text field never makes an entry: the queue holds only what Add chose.
+    queue->setInsertPolicy(QComboBox::NoInsert);
+    queue->setGeometry(twipsRect(1710, 450, 4000, 315));
+    // A screen reader names each field by the text of the label whose buddy it is.
+    filesLabel->setBuddy(queue);
+    add = makeButton(this, text(design.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
+    clear = makeButton(this, text(design.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
+}
+
+void ModePanel::buildKeyRow()
+{
+    keyLabel = makeLabel(this, text(design.keyLabel), u"Key:"_s, 1170, 990, Look::msSansSerif());
+    key = make<QLineEdit>(this, text(design.key));
+    key->setMaxLength(std::numeric_limits<int>::max());
+    key->setGeometry(twipsRect(1710, 990, 4000, 315));
+    keyLabel->setBuddy(key);
+    upperLine = makeLine(this, text(design.upperLine), design.upperLineRole, 30, design.upperLineRight, 1350);
+    lowerLine = makeLine(this, text(design.lowerLine), QPalette::Mid, 30, 7140, design.lowerLineTop);
+}
+
+void ModePanel::buildRunRow()
+{
+    run = makeButton(this, text(design.run), QString(), twipsRect(90, 1470, 885, 765));
+    run->setIconSize(QSize(32, 32));
+    runLabel = makeLabel(this, text(design.runLabel), {}, 1050, 1500, Look::tahoma(Look::Style::Bold));
+    runDesc = makeLabel(this, text(design.runDesc), {}, 1050, 1800, Look::msSansSerif());
+    showIdle();
+
+    shape = make<QFrame>(this, text(design.shape));
+    shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+    shape->setLineWidth(1);
+    shape->setGeometry(twipsRect(design.shapeLeft, 2040, 5895, 255));
+    bar = Look::makeProgressBar(this, text(design.bar), twipsRect(design.barLeft, 2070, 5835, 195));
+    bar->setAccessibleName(OverallProgress.toString());
+}
+
+void ModePanel::addFiles()
+{
+    Platform::OpenFileRequest request;
+    // The window the panel lies in owns the dialog.
+    request.owner = parentWidget();
+    request.title = text(design.dialogTitle);
+    request.filterDescription = text(design.filterDescription);
+    request.filterPattern = text(design.filterPattern);
+    // Until files are chosen, the folder Zafrel was started in.
+    request.initialFolder = m_addFolder.isEmpty() ? QDir::currentPath() : m_addFolder;
+    request.multipleSelection = true;
+    request.existingFilesOnly = true;
+    // The whole selection is taken, however long: no answer is too large to queue.
+    queueChosen(Platform::FileDialog::getOpenFileNames(request));
+}
+
+// Chosen files join the end of the queue in the order given, duplicates and all; the text field shows the last,
+// and the next Add of either mode opens in their folder. That folder is only remembered: the process's own working
+// folder never moves, so a removable disk that files came from can still be ejected. The run button is enabled
+// even when nothing was chosen: a run refuses an empty queue by itself.
+void ModePanel::queueChosen(const QStringList& paths)
+{
+    if (!paths.isEmpty()) {
+        queue->addItems(paths);
+        queue->setEditText(paths.last());
+        m_addFolder = QFileInfo(paths.last()).absolutePath();
+    }
+    run->setEnabled(true);
+}
+
+void ModePanel::clearQueue()
+{
+    queue->clear();
+    queue->clearEditText();
+}
+
+void ModePanel::showIdle()
+{
+    showRun(design.idleIcon, text(design.idleLabel), text(design.idleDesc));
+}
+
+// The same words in both modes.
+void ModePanel::showBusy()
+{
+    showRun(Resources::BusyIcon, u"Cancel"_s, u"Click to cancel encryption"_s);
+}
+
+// The captions size themselves to their text, like every label of the panel, and the button has the same words as
+// its accessible name and description: a screen reader says what the labels show.
+void ModePanel::showRun(Resources::IconId picture, const QString& label, const QString& description)
+{
+    run->setIcon(Resources::icon(picture));
+    for (auto [widget, words] : {std::pair {runLabel, label}, {runDesc, description}}) {
+        widget->setText(words);
+        widget->adjustSize();
+    }
+    run->setAccessibleName(label);
+    run->setAccessibleDescription(description);
+}
