@@ -10,16 +10,16 @@ struct FileError
     int number = 0;
     QString description;
 
-    bool isError() const { return number != 0; }
+    [[nodiscard]] bool isError() const { return number != 0; }
 
     // The platform's description of errno value `number`, e.g. 2 -> "No such file or directory".
-    static FileError fromErrno(int number);
+    [[nodiscard]] static FileError fromErrno(int number);
 
     // Refusals of Zafrel's own, which the platform has no words for; each carries the nearest errno value.
     // The output name leads, through links or as another name of the same file, to the input itself.
-    static FileError outputIsInput();
+    [[nodiscard]] static FileError outputIsInput();
     // Removing the last four characters would leave no name in the input's own folder.
-    static FileError nameTooShort();
+    [[nodiscard]] static FileError nameTooShort();
     // The input's size or contents changed after it was measured or opened.
-    static FileError inputChanged();
+    [[nodiscard]] static FileError inputChanged();
 };

@@ -9,7 +9,7 @@ namespace KeyGenerator {
 // A number in [0, n), every value equally likely. Plain modulo, and the scaling of QRandomGenerator::bounded(),
 // favour some values by one part in 2^32 / n; drawing again whenever a draw lands in the incomplete last block of
 // 2^32 removes that.
-template<typename Source> quint32 uniformBelow(Source& source, quint32 n)
+template<typename Source> [[nodiscard]] quint32 uniformBelow(Source& source, quint32 n)
 {
     const quint32 incompleteBlock = (0u - n) % n; // 2^32 mod n
     for (;;) {
@@ -21,7 +21,7 @@ template<typename Source> quint32 uniformBelow(Source& source, quint32 n)
 
 // A key of the form XXXX-XXXX-XXXX-XXXX: each character a letter "A"-"Z" with probability 40/100, otherwise a
 // digit "0"-"9", each letter and each digit equally likely.
-template<typename Source> QString newKey(Source& source)
+template<typename Source> [[nodiscard]] QString newKey(Source& source)
 {
     QString key;
     key.reserve(19);

@@ -7,7 +7,7 @@
 #include <QString>
 
 // The key text as it is combined with a file: UTF-16 code units, low byte first, no terminator.
-QByteArray keyBytes(const QString& key);
+[[nodiscard]] QByteArray keyBytes(const QString& key);
 
 // The two builds of the XOR loop, which give the same bytes: Baseline (SSE2) runs on every x86-64 CPU, Avx2 only on
 // one that has AVX2, where glibc's memcpy uses it too and the loop must keep up.
@@ -16,8 +16,8 @@ enum class XorPath
     Baseline,
     Avx2
 };
-bool cpuHas(XorPath path);
-XorPath fastestXorPath();
+[[nodiscard]] bool cpuHas(XorPath path);
+[[nodiscard]] XorPath fastestXorPath();
 
 // Repeating-key XOR that remembers where in the key it stands, so a file can be fed to it in pieces of any
 // size and alignment. The key is expanded into a repeated pattern, so the hot loop XORs whole blocks with no

@@ -8,24 +8,24 @@
 
 // numerator / denominator rounded to the nearest whole number, an exact half going to the even neighbour; exact,
 // in integers. Both are at least 0 and the denominator is not 0.
-qint64 roundedQuotient(qint64 numerator, qint64 denominator);
+[[nodiscard]] qint64 roundedQuotient(qint64 numerator, qint64 denominator);
 
 // Where a file of `length` bytes stops to show progress and yield: every byte i with i % step == 0, after that
 // byte is combined. Files of up to 1001 bytes have no checkpoint (0 is returned); otherwise
 // step = (length - 1) / 1000 rounded half to even, at least 1.
-qint64 checkpointStep(qint64 length);
+[[nodiscard]] qint64 checkpointStep(qint64 length);
 
 // How many checkpoints a file of `length` bytes has (0 when it has none).
-qint64 checkpointCount(qint64 length);
+[[nodiscard]] qint64 checkpointCount(qint64 length);
 
 // The whole-number percent of `whole` that `part` makes, a half going to the even neighbour; 0 of nothing.
-qint16 wholePercent(qint64 part, qint64 whole);
+[[nodiscard]] qint16 wholePercent(qint64 part, qint64 whole);
 
 // The row bar at checkpoint i of a file of `length` bytes: i / (length - 1) * 100, kept in single precision.
-float rowPercent(qint64 i, qint64 length);
+[[nodiscard]] float rowPercent(qint64 i, qint64 length);
 
 // The whole-number value a bar shows for a percentage (the part before the point).
-int shownPercent(float percent);
+[[nodiscard]] int shownPercent(float percent);
 
 // The overall percentage at checkpoint i:
 // ((i / (length - 1)) * (fileBytes / totalBytes)) * 100 + progressBase, in double precision, rounded half to
@@ -38,4 +38,5 @@ struct OverallPercent
     // What the overall bar shows: the value, at most 100.
     int shown() const { return qBound(0, static_cast<int>(value), 100); }
 };
-OverallPercent overallPercent(qint64 i, qint64 length, qint64 fileBytes, qint64 totalBytes, qint16 progressBase);
+[[nodiscard]] OverallPercent overallPercent(qint64 i, qint64 length, qint64 fileBytes, qint64 totalBytes,
+                                            qint16 progressBase);
