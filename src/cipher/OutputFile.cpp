@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -232,34 +233,33 @@ FileError TemporaryOutput::create()
 
 FileError TemporaryOutput::createNamed()
 {
-    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
-        const QByteArray name = shortName();
-        Descriptor file(::openat(m_folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
-                                 S_IRUSR | S_IWUSR));
-        if (file.isOpen()) {
-            m_file = std::move(file);
-            m_name = name;
-            NamedTemporaries::instance().add(m_folder, m_name);
-            return {};
-        }
-        if (errno != EEXIST)
-            return FileError::fromErrno(errno);
-    }
-    return FileError::fromErrno(EEXIST);
+    return takeShortName([this](const QByteArray& name) {
+        m_file = Descriptor(::openat(m_folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
+                                     S_IRUSR | S_IWUSR));
+        return m_file.isOpen() ? 0 : errno;
+    });
 }
 
 FileError TemporaryOutput::nameUnnamed()
 {
     const QByteArray source = procPath(m_file.get());
+    return takeShortName([this, &source](const QByteArray& name) {
+        return ::linkat(AT_FDCWD, source.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    });
+}
+
+FileError TemporaryOutput::takeShortName(const std::function<int(const QByteArray& name)>& take)
+{
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
         const QByteArray name = shortName();
-        if (::linkat(AT_FDCWD, source.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        const int error = take(name);
+        if (error == 0) {
             m_name = name;
             NamedTemporaries::instance().add(m_folder, m_name);
             return {};
         }
-        if (errno != EEXIST)
-            return FileError::fromErrno(errno);
+        if (error != EEXIST)
+            return FileError::fromErrno(error);
     }
     return FileError::fromErrno(EEXIST);
 }

@@ -6,6 +6,7 @@
 #include "cipher/FileError.h"
 
 #include <QByteArray>
+#include <functional>
 #include <sys/stat.h>
 
 // The output's side of a transform: where it goes, what it replaces there, and the temporary file that becomes it.
@@ -65,6 +66,8 @@ public:
 private:
     [[nodiscard]] FileError createNamed();
     [[nodiscard]] FileError nameUnnamed();
+    // Tries short names until `take` gets one that nobody has: it gives 0, or errno (EEXIST tries the next name).
+    [[nodiscard]] FileError takeShortName(const std::function<int(const QByteArray& name)>& take);
     [[nodiscard]] FileError closeFile();
     void forgetName();
 
