@@ -10,6 +10,7 @@
 #include "widgets/TitleFrame.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +39,7 @@ private Q_SLOTS:
     void controlsAndGeometry_data();
     void controlsAndGeometry();
     void statusListColumns();
+    void cutStatusShowsWholeTextOnHover();
     void imageList();
     void linkLabelsLook();
     void picturesAtBothScales();
@@ -183,6 +186,28 @@ void tst_MainWindow::statusListColumns()
     lvw->setSubItem(row, StatusList::Status, u"Encrypted"_s);
     QCOMPARE(lvw->rowCount(), 0);
     QVERIFY(lvw->cellRect(row, StatusList::Status).isEmpty());
+}
+
+void tst_MainWindow::cutStatusShowsWholeTextOnHover()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    auto* lvw = control<StatusList>("lvw");
+    const QString cut = u"No such file or directory"_s;
+    for (const QString& status : {u"Encrypted"_s, cut})
+        lvw->setSubItem(lvw->addRow(m_form->imgl.image(1)), StatusList::Status, status);
+    // What the pointer resting on a Status cell asks the list for.
+    const auto hover = [lvw](int row) {
+        const QPoint at = lvw->visualRect(lvw->row(row).sibling(row, StatusList::Status)).center();
+        QTest::mouseMove(lvw->viewport(), at);
+        QHelpEvent help(QEvent::ToolTip, at, lvw->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(lvw->viewport(), &help);
+    };
+    hover(0);
+    QVERIFY(!QToolTip::isVisible());
+    hover(1);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), cut);
 }
 
 void tst_MainWindow::imageList()

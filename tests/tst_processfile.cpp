@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -324,16 +325,28 @@ void tst_ProcessFile::rowBarFollowsItsRow()
                 hiddenOutOfSight = m_form->proglvw->isHidden();
                 m_form->lvw->scrollTo(m_form->lvw->row(1), QAbstractItemView::PositionAtTop);
                 break;
-            case 15:
+            case 15: {
                 scrolledPlace = m_form->proglvw->geometry();
                 QVERIFY(m_form->proglvw->isVisible());
                 QCOMPARE(scrolledPlace, expectedPlace());
+                // The user drags the edge between Path and Status 60 pixels to the left.
+                QWidget* header = m_form->lvw->header()->viewport();
+                const QPoint edge(m_form->lvw->header()->sectionViewportPosition(StatusList::Status) - 1, 8);
+                QTest::mousePress(header, Qt::LeftButton, {}, edge);
+                QTest::mouseMove(header, edge - QPoint(60, 0));
+                QTest::mouseRelease(header, Qt::LeftButton, {}, edge - QPoint(60, 0));
+                break;
+            }
+            case 20:
+                QCOMPARE(m_form->proglvw->geometry(), expectedPlace());
+                QCOMPARE(m_form->proglvw->x(), scrolledPlace.x() - 60);
                 break;
             }
         });
     });
     QVERIFY(process(path, true, 20000));
-    QVERIFY(yields >= 15);
+    QVERIFY(yields >= 20);
+    QCOMPARE(m_form->lvw->columnWidth(StatusList::Path), 296 - 60);
     QVERIFY(hiddenOutOfSight);
     QVERIFY(firstPlace.isValid());
     QVERIFY(scrolledPlace.top() < firstPlace.top());

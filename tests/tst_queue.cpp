@@ -20,6 +20,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -99,6 +100,7 @@ private:
     std::unique_ptr<frmMain> m_form;
     QTemporaryDir m_dir;
     QString m_startFolder;
+    QString m_config;
 };
 
 void tst_Queue::initTestCase()
@@ -106,6 +108,12 @@ void tst_Queue::initTestCase()
     SetUpApplication();
     QVERIFY(m_dir.isValid());
     m_startFolder = QDir::currentPath();
+    // The user's configuration folder, where Qt's dialogs keep their settings: the test's own, set before anything
+    // reads settings (Qt looks it up once).
+    m_config = m_dir.filePath(u"config"_s);
+    QVERIFY(QDir().mkpath(m_config));
+    qputenv("HOME", QFile::encodeName(m_dir.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config));
 }
 
 void tst_Queue::init()
@@ -320,18 +328,27 @@ void tst_Queue::realDialogQueuesTypedPath_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("encrypt") << int(Encrypt) << u"plain report.txt"_s;
-    QTest::newRow("decrypt") << int(Decrypt) << u"sealed.enc"_s;
+    // What other programs keep in the settings file all Qt programs share, laid out as Qt never writes it.
+    QTest::addColumn<QByteArray>("shared");
+    QTest::newRow("encrypt") << int(Encrypt) << u"plain report.txt"_s
+                             << QByteArray("; by hand\n[Qt]\nb=1\na = 2\n\n[FileDialog]\nlastVisited=file:///srv\n");
+    QTest::newRow("decrypt, no settings file") << int(Decrypt) << u"sealed.enc"_s << QByteArray();
 }
 
 void tst_Queue::realDialogQueuesTypedPath()
 {
     QFETCH(int, mode);
     QFETCH(QString, fileName);
+    QFETCH(QByteArray, shared);
     m_seams.reset(); // the real dialog
     const QString path = m_dir.filePath(fileName);
     QVERIFY(putFile(path, "x"));
     showMode(mode);
+    const QString settings = m_config + u"/QtProject.conf"_s;
+    QCOMPARE(QSettings(QSettings::NativeFormat, QSettings::UserScope, u"QtProject"_s).fileName(), settings);
+    QFile::remove(settings);
+    if (!shared.isEmpty())
+        QVERIFY(putFile(settings, shared));
 
     QString title, folder;
     QStringList filters;
@@ -360,6 +377,9 @@ void tst_Queue::realDialogQueuesTypedPath()
     QCOMPARE(queueEntries(queue(mode)), QStringList {path});
     QCOMPARE(queue(mode)->currentText(), path);
     QVERIFY(control(names(mode).run)->isEnabled());
+    // No folder history: the shared file is as it was, or still not there, and nothing else was made beside it.
+    QCOMPARE(readAll(settings), shared);
+    QCOMPARE(entries(m_config), shared.isEmpty() ? QStringList() : QStringList {u"QtProject.conf"_s});
 }
 
 void tst_Queue::realDialogQueuesWholeSelection()

@@ -577,7 +577,8 @@ void tst_Runs::missingQueuedFile()
     QFETCH(bool, encrypt);
     const Panel p = panel(encrypt);
     const QStringList files {makeFile(p.inputName(u"present"_s), testBytes(1500, 1)),
-                             makeFile(p.inputName(u"gone"_s), testBytes(1500, 2))};
+                             makeFile(p.inputName(u"gone"_s), testBytes(1500, 2)),
+                             makeFile(p.inputName(u"last"_s), testBytes(1500, 3))};
     CHECKED(enqueue(p, files));
     QVERIFY(QFile::remove(files[1]));
     m_inputs.remove(files[1]);
@@ -590,12 +591,15 @@ void tst_Runs::missingQueuedFile()
     QCOMPARE(shown[0].text, p.facts.errorLead + u"\r\n2\r\nNo such file or directory"_s);
     QCOMPARE(shown[0].style, 0);
     QCOMPARE(m_form->lvw->rowCount(), 0);
-    QCOMPARE(p.queue->count(), 2);
+    QCOMPARE(p.queue->count(), 3);
+    // The message does not say which file it was: the queue box does.
+    QCOMPARE(p.queue->currentIndex(), 1);
+    QCOMPARE(p.queue->currentText(), files[1]);
     // The user can fix the queue: Add and Clear work again, and the run button still starts the queue.
     CHECKED(verifyIdle(p, true));
     QCOMPARE(m_form->blnCancel, False);
     QVERIFY(!QFile::exists(files[1]));
-    CHECKED(verifyFolderHolds({files[0]}));
+    CHECKED(verifyFolderHolds({files[0], files[2]}));
     CHECKED(verifyInputsUnchanged());
 }
 

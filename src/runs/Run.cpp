@@ -117,13 +117,15 @@ private:
         return true;
     }
 
-    // Takes every queued file's length, read-only: a file that cannot be opened ends the run before any row.
+    // Takes every queued file's length, read-only: a file that cannot be opened ends the run before any row. The
+    // message names only the error, so the queue box shows which entry it was.
     [[nodiscard]] bool measure(int fileCount)
     {
         m_lengths.clear();
         for (int p = 0; p < fileCount; ++p) {
             FileTransform file(m_mode.queue->itemText(p));
             if (const FileError error = file.open(); error.isError()) {
+                m_mode.queue->setCurrentIndex(p);
                 fail(error);
                 return false;
             }

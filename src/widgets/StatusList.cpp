@@ -5,6 +5,9 @@
 #include "widgets/Look.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +27,31 @@ constexpr Column Columns[] = {
 };
 
 constexpr int KeyRole = Qt::UserRole + 1;
+
+// Cells are drawn as ever; a cell whose text its column cuts short (the style ends it with an ellipsis) shows the
+// whole text as its tooltip. Cut means the cell needs more width than its column gives it, measured as the style
+// measures a column that fits its contents, so a column the user widens until the text fits shows none.
+class WholeTextTips : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data().toString();
+        if (text.isEmpty() || sizeHint(option, index).width() <= option.rect.width()) {
+            QToolTip::hideText();
+            event->ignore();
+            return false;
+        }
+        // Gone as soon as the pointer leaves the cell.
+        QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+        return true;
+    }
+};
 } // namespace
 
 StatusList::StatusList(QWidget* parent)
@@ -35,6 +63,7 @@ StatusList::StatusList(QWidget* parent)
         m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].key), KeyRole);
     }
     setModel(&m_model);
+    setItemDelegate(new WholeTextTips(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
