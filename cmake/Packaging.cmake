@@ -10,6 +10,14 @@ file(CREATE_LINK ../lib/zafrel/zafrel ${CMAKE_BINARY_DIR}/install-link/zafrel SY
 install(FILES ${CMAKE_BINARY_DIR}/install-link/zafrel DESTINATION bin)
 install(FILES res/package/${ZAFREL_APP_ID}.desktop DESTINATION share/applications)
 install(FILES res/package/${ZAFREL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+# From file managers: the type of encrypted files (by their name, since their bytes are noise), and for each mode one
+# entry that KDE's file managers read as a service menu and Thunar as a Send To target, and an action for Nemo.
+install(FILES res/package/zafrel-mime.xml DESTINATION share/mime/packages RENAME ${ZAFREL_APP_ID}.xml)
+foreach(mode IN ITEMS encrypt decrypt)
+    install(FILES res/package/zafrel-${mode}.desktop DESTINATION share/kio/servicemenus)
+    install(FILES res/package/zafrel-${mode}.desktop DESTINATION share/Thunar/sendto)
+    install(FILES res/package/zafrel-${mode}.nemo_action DESTINATION share/nemo/actions)
+endforeach()
 install(FILES res/icons/app.png DESTINATION share/icons/hicolor/32x32/apps RENAME zafrel.png)
 install(FILES res/icons/app-256.png DESTINATION share/icons/hicolor/256x256/apps RENAME zafrel.png)
 # The manual page and the changelog are installed compressed, without a time stamp, so a rebuild is identical.

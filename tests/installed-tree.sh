@@ -17,7 +17,9 @@ cmake --install "$build" --prefix "$root" >/dev/null
 for file in bin/zafrel lib/zafrel/zafrel lib/zafrel/Doc/help.htm share/man/man1/zafrel.1.gz \
     bin/zafrel-cli share/man/man1/zafrel-cli.1.gz share/bash-completion/completions/zafrel-cli \
     share/doc/zafrel/copyright share/doc/zafrel/changelog.gz \
-    "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"; do
+    "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" "share/mime/packages/$id.xml" \
+    share/kio/servicemenus/zafrel-{en,de}crypt.desktop share/Thunar/sendto/zafrel-{en,de}crypt.desktop \
+    share/nemo/actions/zafrel-{en,de}crypt.nemo_action; do
     [[ -f $root/$file ]] || fail "$file is not installed"
 done
 [[ $(realpath "$root/bin/zafrel") == "$root/lib/zafrel/zafrel" ]] || fail "bin/zafrel does not lead to the program"
@@ -30,6 +32,26 @@ icon=$(sed -n 's/^Icon=//p' "$root/share/applications/$id.desktop")
 for size in 32x32 256x256; do
     [[ -f $root/share/icons/hicolor/$size/apps/$icon.png ]] || fail "no $size icon named $icon"
 done
+
+# File managers: every entry runs the command with its mode and takes files; the desktop entry and the decrypt entries
+# name the type that the MIME database gives names ending in .enc.
+mime=$root/share/mime
+update-mime-database "$mime"
+type=$(sed -n 's/^50:\(.*\):\*\.enc$/\1/p' "$mime/globs2")
+[[ -n $type ]] || fail "the MIME database gives no type to *.enc"
+grep -qx "MimeType=$type;application/octet-stream;" "$root/share/applications/$id.desktop" ||
+    fail "the desktop entry is not offered for encrypted files and any file"
+grep -qx 'Exec=zafrel %F' "$root/share/applications/$id.desktop" || fail "the desktop entry takes no files"
+for mode in encrypt decrypt; do
+    for entry in share/kio/servicemenus/zafrel-$mode.desktop share/Thunar/sendto/zafrel-$mode.desktop \
+        share/nemo/actions/zafrel-$mode.nemo_action; do
+        grep -qx "Exec=zafrel --$mode %F" "$root/$entry" || fail "$entry does not queue files to $mode"
+    done
+done
+grep -qx "MimeType=$type;" "$root/share/kio/servicemenus/zafrel-decrypt.desktop" ||
+    fail "the decrypt service menu is not offered for encrypted files"
+grep -qx 'Extensions=enc;' "$root/share/nemo/actions/zafrel-decrypt.nemo_action" ||
+    fail "the decrypt Nemo action is not offered for encrypted files"
 
 # Compressed without a name or a time stamp (header bytes 4 to 7 are the time), so that rebuilds are identical.
 for gz in share/man/man1/zafrel.1.gz share/man/man1/zafrel-cli.1.gz share/doc/zafrel/changelog.gz; do

@@ -2,15 +2,57 @@
 
 #include "app/Main.h"
 
+#include "app/CommandLine.h"
 #include "app/frmMain.h"
+#include "platform/InstanceChannel.h"
+#include "platform/MessageBox.h"
 #include "platform/TerminationSignals.h"
 #include "widgets/Resources.h"
 #include "widgets/TitleFrame.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// A message box holds so many names before it grows past the screen.
+constexpr qsizetype NamedAtMost = 20;
+
+QString notFilesMessage(const QStringList& paths)
+{
+    QString text = u"Zafrel queues only existing files. These were left out:\n\n"_s
+        + paths.first(std::min(paths.size(), NamedAtMost)).join(u'\n');
+    if (paths.size() > NamedAtMost)
+        text += u"\n(and %1 more)"_s.arg(paths.size() - NamedAtMost);
+    return text;
+}
+
+void complain(const QString& line)
+{
+    std::fputs((u"zafrel: "_s + line + u'\n').toLocal8Bit().constData(), stderr);
+}
+
+// As far as the desktop lets a window come forward by itself; where it keeps the focus where it is, the window is
+// at least marked as wanting attention.
+void comeForward(QWidget* window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
+    if (QWindow* handle = window->windowHandle())
+        handle->requestActivate();
+    QApplication::alert(window);
+}
+
+} // namespace
 
 // No display name is set: Qt would add it to every window title ("Zafrel 1.0 — Zafrel"); message boxes show
 // the application's name instead.
@@ -24,7 +66,28 @@ void SetUpApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral(ZAFREL_APP_ID));
 }
 
-void Main()
+std::optional<int> handOver(const CommandLine& line)
+{
+    const QString address = Platform::InstanceChannel::address();
+    if (line.files.isEmpty() || address.isEmpty())
+        return {};
+    Platform::Handover files {line.encryptMode(), {}};
+    QStringList notFiles;
+    for (const QString& path : line.files)
+        (QFileInfo(path).isFile() ? files.paths : notFiles).append(path);
+    const std::optional<Platform::HandoverReply> reply = Platform::InstanceChannel::handOver(address, files);
+    if (!reply)
+        return {};
+    if (!reply->accepted) {
+        complain(reply->refusal);
+        return 1;
+    }
+    for (const QString& path : notFiles)
+        complain(u"%1: no existing file, not queued"_s.arg(path));
+    return notFiles.isEmpty() ? 0 : 1;
+}
+
+void Main(const CommandLine& line)
 {
     auto* form = new frmMain;
     // Qt's own title bar on Wayland would offer minimise and maximise; the frame offers Close only.
@@ -32,7 +95,7 @@ void Main()
     if (QGuiApplication::platformName().startsWith(u"wayland"_s))
         window = new TitleFrame(form);
     // The window lives until the event loop has ended, so no nested handler ever outlives it.
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window] { delete window; });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [window = QPointer(window)] { delete window; });
     // A session that ends, a Ctrl+C or a closed terminal ends Zafrel as closing its window does: a run stops at
     // its next checkpoint without writing, and nothing is left behind.
     auto* endRequests = new Platform::TerminationSignals(window);
@@ -42,5 +105,25 @@ void Main()
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+
+    QStringList notFiles;
+    if (line.encrypt || !line.files.isEmpty())
+        notFiles = form->openFiles(line.encryptMode(), line.files).notFiles;
     window->show();
+    if (!notFiles.isEmpty()) {
+        QTimer::singleShot(0, form, [form, notFiles] {
+            Platform::MessageBox::show(form, notFilesMessage(notFiles), Platform::MessageBox::Exclamation);
+        });
+    }
+
+    auto* channel = new Platform::InstanceChannel(
+        [form, window](const Platform::Handover& files) {
+            const frmMain::Opened opened = form->openFiles(files.encrypt, files.paths);
+            if (!opened.refusal.isEmpty())
+                return Platform::HandoverReply {false, opened.refusal};
+            comeForward(window);
+            return Platform::HandoverReply {true, {}};
+        },
+        window);
+    channel->listen(Platform::InstanceChannel::address());
 }

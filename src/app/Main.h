@@ -2,8 +2,19 @@
 
 #pragma once
 
+#include <optional>
+
+struct CommandLine;
+
 // Names the application, its version and maker; every window and message box shows them.
 void SetUpApplication();
 
-// Creates the main window, loads it and shows it; the event loop then runs the application.
-void Main();
+// A start with files first offers them to the window already open for this user and display. When that window
+// answers, this start is over: the result is the exit status (the refusal or the files left out are on standard
+// error). Nothing when no window answers, or there are no files.
+[[nodiscard]] std::optional<int> handOver(const CommandLine& line);
+
+// Creates the main window, loads it and shows it; the event loop then runs the application. The command line's
+// mode is selected and its files queued; those that are no existing files are named in a message once the window
+// shows. The window then takes the files of later starts, unless another window does so already.
+void Main(const CommandLine& line);

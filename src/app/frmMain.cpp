@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,6 +124,23 @@ void frmMain::buildPanels()
 RunControls frmMain::runControls()
 {
     return {this, lvw, proglvw, imgl, *fraEncrypt, *fraDecrypt};
+}
+
+frmMain::Opened frmMain::openFiles(bool encrypt, const QStringList& paths)
+{
+    ModePanel& panel = encrypt ? *fraEncrypt : *fraDecrypt;
+    if (closed)
+        return {u"the open window is closing"_s, {}};
+    if (!panel.add->isEnabled())
+        return {QString::fromUtf16(panel.design.busyRefusal), {}};
+    Opened opened;
+    QStringList files;
+    for (const QString& path : paths)
+        (QFileInfo(path).isFile() ? files : opened.notFiles).append(path);
+    (encrypt ? optEnc : optDec)->click();
+    if (!files.isEmpty())
+        panel.queueChosen(files);
+    return opened;
 }
 
 void frmMain::buildStatusArea()

@@ -6,6 +6,7 @@
 #include "runs/RunState.h"
 #include "widgets/ImageList.h"
 
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -81,6 +82,17 @@ public:
 
     // What the run engine works on.
     [[nodiscard]] RunControls runControls();
+
+    // Files handed to the window from outside: its command line, or a later start of Zafrel. The mode is selected
+    // as a click on its button selects it, and the existing regular files among `paths` join its queue as dropped
+    // files do. While the mode takes no drops (during its own run), or the window is closing, nothing changes and
+    // `refusal` says why.
+    struct Opened
+    {
+        QString refusal;
+        QStringList notFiles; // the paths that were no existing regular files
+    };
+    Opened openFiles(bool encrypt, const QStringList& paths);
 
     void Form_Load();
     void Form_Unload();

@@ -38,6 +38,7 @@ struct ModeDesign
     Resources::ListImage rowImage;
     const char16_t* successText;
     const char16_t* errorLead; // how the run's error message begins; the rest is shared
+    const char16_t* busyRefusal; // why files from a later start of Zafrel are not taken during the mode's run
 
     // Whether the overall bar says what it is in a tooltip too (only the encrypt panel's does).
     bool barToolTip;
@@ -79,6 +80,7 @@ inline constexpr ModeDesign EncryptMode {
     .rowImage = Resources::PadlockImage,
     .successText = u"Encrypted",
     .errorLead = u"There was an error while performing encryption. If this persists ,call ",
+    .busyRefusal = u"the open window is encrypting files; queue these once its run has ended",
     .barToolTip = true,
     .dialogTitle = u"File to encrypt",
     .filterDescription = u"All Files (*.*)",
@@ -114,6 +116,7 @@ inline constexpr ModeDesign DecryptMode {
     .rowImage = Resources::KeyImage,
     .successText = u"Decrypted",
     .errorLead = u"There was an error while performing Decryption. If this persists, contact ",
+    .busyRefusal = u"the open window is decrypting files; queue these once its run has ended",
     .barToolTip = false,
     .dialogTitle = u"File to Decrypt",
     .filterDescription = u"Encrypted Files (*.enc)",

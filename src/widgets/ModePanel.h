@@ -46,6 +46,9 @@ public:
     void addFiles();
     // Empties the queue and its text field: Clear, and what a completed or cancelled run does.
     void clearQueue();
+    // Files join the end of the queue as if chosen in the Add dialog: what Add, a drop and files given from outside
+    // the window (its command line, a later start of Zafrel) all do.
+    void queueChosen(const QStringList& paths);
 
     // The run button's picture and the captions beside it, at rest and while a run is active.
     void showIdle();
@@ -56,7 +59,6 @@ private:
     void buildKeyRow();
     void buildRunRow();
     void showRun(Resources::IconId picture, const QString& label, const QString& description);
-    void queueChosen(const QStringList& paths);
 
     QString& m_addFolder;
 };

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QLocalServer;
+
+namespace Platform {
+
+// Files that a later start of Zafrel hands to the window already open for the same user and display.
+struct Handover
+{
+    bool encrypt = true;
+    QStringList paths; // absolute
+};
+
+// The open window's answer: the files were taken, or refused for the reason given.
+struct HandoverReply
+{
+    bool accepted = false;
+    QString refusal;
+};
+
+// The channel between two starts of Zafrel: a local socket in the user's private runtime folder, one per user and
+// display. Only the same user gets in: the folder is the user's alone, the socket is the owner's only, and the
+// window drops every connection whose peer is somebody else. A connection carries one message each way, each a
+// length (4 bytes, big-endian, at most 1 MiB) and that many bytes: "ZFRL", the version (1), the kind ('E' or 'D'
+// for files to encrypt or decrypt, each absolute path in UTF-8 followed by a NUL; 'K' for taken, 'R' for refused,
+// followed by the reason in UTF-8). A message that breaks any of this, or does not arrive whole within a few
+// seconds, is dropped without an answer and without effect.
+class InstanceChannel : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Receiver = std::function<HandoverReply(const Handover&)>;
+
+    // Where the channel of this user and display lives, or nothing when the user has no private runtime folder.
+    [[nodiscard]] static QString address();
+
+    // Hands `files` to the window listening at `address`. Nothing when no window answers within a few seconds.
+    [[nodiscard]] static std::optional<HandoverReply> handOver(const QString& address, const Handover& files);
+
+    // The open window's end: every proper message goes to `receiver`, whose reply goes back.
+    InstanceChannel(Receiver receiver, QObject* parent);
+
+    // Listens at `address` unless another window does already; a socket left behind by a window that ended
+    // without closing it (a crash, a SIGKILL) is removed first.
+    bool listen(const QString& address);
+
+private:
+    void accept();
+
+    Receiver m_receiver;
+    QLocalServer* m_server;
+};
+
+} // namespace Platform

@@ -1,0 +1,440 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// Starting Zafrel with files: the start-up that main() runs, in this process, and the built program as the later
+// starts that hand their files to this test's window. The channel's messages are written out here byte by byte.
+
+#include "FileHelpers.h"
+#include "WidgetHelpers.h"
+#include "app/CommandLine.h"
+#include "app/Main.h"
+#include "app/frmMain.h"
+#include "platform/InstanceChannel.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList words(const char* line)
+{
+    return QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts);
+}
+
+QByteArray framed(const QByteArray& body)
+{
+    const auto n = quint32(body.size());
+    const char length[] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+    return QByteArray(length, sizeof length) + body;
+}
+
+// A message of the channel: "ZFRL", the version, its kind, then each path in UTF-8 with a NUL after it.
+QByteArray message(char kind, const QStringList& paths = {}, char version = 1)
+{
+    QByteArray body = "ZFRL"_ba + version + kind;
+    for (const QString& path : paths)
+        body += path.toUtf8() + '\0';
+    return framed(body);
+}
+
+const QByteArray Taken = message('K');
+
+// In a child process, as `uid` when one is given: connects to `address`, sends `bytes` and waits for an answer.
+// Exit status 2 when it could not connect, 1 when an answer came, 0 when the window hung up instead.
+pid_t sendFromChild(const QString& address, const QByteArray& bytes, std::optional<uid_t> uid)
+{
+    sockaddr_un where {};
+    where.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(address);
+    std::copy_n(path.constData(), std::min(path.size(), qsizetype(sizeof where.sun_path - 1)), where.sun_path);
+    const pid_t child = ::fork();
+    if (child != 0)
+        return child;
+    if (uid && (::setgroups(0, nullptr) != 0 || ::setgid(*uid) != 0 || ::setuid(*uid) != 0))
+        ::_exit(3);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0)
+        ::_exit(2);
+    [[maybe_unused]] const ssize_t sent = ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+    pollfd answer {fd, POLLIN, 0};
+    char byte = 0;
+    ::_exit(::poll(&answer, 1, 10000) == 1 && ::read(fd, &byte, 1) == 1 ? 1 : 0);
+}
+
+} // namespace
+
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init() { m_seams.emplace(); }
+    void cleanup();
+
+    void filesReachTheQueue_data();
+    void filesReachTheQueue();
+    void answersWithoutDisplay_data();
+    void answersWithoutDisplay();
+    void refusedWhileThatModeRuns_data();
+    void refusedWhileThatModeRuns();
+    void otherUserQueuesNothing_data();
+    void otherUserQueuesNothing();
+    void malformedMessagesAreDropped_data();
+    void malformedMessagesAreDropped();
+    void staleSocketDoesNotBlock();
+
+private:
+    bool start(const QStringList& arguments);
+    QStringList queue(bool encrypt) const;
+    void launch(QProcess& process, const QStringList& arguments);
+    std::pair<int, QString> run(const QStringList& arguments); // exit status and standard error
+
+    std::optional<RecordedSeams> m_seams;
+    QTemporaryDir m_runtime; // the private runtime folder, as a desktop session makes one
+    QTemporaryDir m_dir;
+    QString m_file; // a.txt
+    QString m_encrypted; // b.enc
+    QPointer<frmMain> m_form;
+};
+
+void tst_Startup::initTestCase()
+{
+    SetUpApplication();
+    QVERIFY(m_runtime.isValid() && m_dir.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+    m_file = m_dir.filePath(u"a.txt"_s);
+    m_encrypted = m_dir.filePath(u"b.enc"_s);
+    writeFile(m_file, "plain");
+    writeFile(m_encrypted, testBytes(64 * 1024));
+    QVERIFY(QDir(m_dir.path()).mkdir(u"folder"_s));
+    QVERIFY(QFile::link(m_file, m_dir.filePath(u"link.enc"_s)));
+}
+
+void tst_Startup::cleanup()
+{
+    delete m_form;
+    m_seams.reset();
+    QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// What main() does with `arguments` once the application exists, when no other window takes the files.
+bool tst_Startup::start(const QStringList& arguments)
+{
+    Main(parseCommandLine(QStringList {u"zafrel"_s} + arguments, m_dir.path()));
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* form = qobject_cast<frmMain*>(window))
+            m_form = form;
+    return m_form && QTest::qWaitForWindowExposed(m_form);
+}
+
+QStringList tst_Startup::queue(bool encrypt) const
+{
+    const auto* box = control<QComboBox>(m_form, modeFacts(encrypt).queue);
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    return items;
+}
+
+// The built program, started in the files' folder, on this test's display and runtime folder.
+void tst_Startup::launch(QProcess& process, const QStringList& arguments)
+{
+    process.setProgram(QStringLiteral(ZAFREL));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(m_dir.path());
+    process.start();
+}
+
+std::pair<int, QString> tst_Startup::run(const QStringList& arguments)
+{
+    QProcess process;
+    launch(process, arguments);
+    // This test's window answers only while events are processed.
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+        return {-1, {}};
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+void tst_Startup::filesReachTheQueue_data()
+{
+    QTest::addColumn<bool>("later"); // handed by a later start of the program to this window, or this start's own
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QStringList>("queued"); // names in the folder
+    QTest::addColumn<QStringList>("leftOut");
+
+    const auto row = [](const char* name, const char* arguments, bool encrypt, const char* queued,
+                        const char* leftOut = "", bool later = true) {
+        for (bool handed : {false, true})
+            if (!handed || later)
+                QTest::addRow("%s %s", handed ? "later" : "first", name)
+                    << handed << words(arguments) << encrypt << words(queued) << words(leftOut);
+    };
+    row("no arguments", "", true, "", "", false);
+    row("--decrypt alone", "--decrypt", false, "", "", false);
+    row("--decrypt", "--decrypt a.txt", false, "a.txt");
+    row("--encrypt", "b.enc --encrypt", true, "b.enc");
+    row("every name .enc", "b.enc ./link.enc", false, "b.enc link.enc");
+    row("one name not .enc", "b.enc a.txt", true, "b.enc a.txt");
+    row("missing file and folder", "gone.enc b.enc folder", true, "b.enc", "gone.enc folder");
+    row("Qt's own options", "-reverse -style fusion a.txt", true, "a.txt");
+}
+
+void tst_Startup::filesReachTheQueue()
+{
+    QFETCH(bool, later);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, encrypt);
+    QFETCH(QStringList, queued);
+    QFETCH(QStringList, leftOut);
+    QVERIFY(start(later ? QStringList() : arguments));
+    QString complaints;
+    for (const QString& name : leftOut)
+        complaints += u"zafrel: %1: no existing file, not queued\n"_s.arg(m_dir.filePath(name));
+    if (later)
+        QCOMPARE(run(arguments), std::pair(leftOut.isEmpty() ? 0 : 1, complaints));
+
+    const ModeFacts& mode = modeFacts(encrypt);
+    QVERIFY(control<QPushButton>(m_form, mode.option)->isChecked());
+    QVERIFY(control(m_form, mode.panel)->isVisible());
+    QStringList paths;
+    for (const QString& name : queued)
+        paths.append(m_dir.filePath(name));
+    QCOMPARE(queue(encrypt), paths);
+    QCOMPARE(control<QComboBox>(m_form, mode.queue)->currentText(), paths.value(paths.size() - 1));
+    QCOMPARE(control(m_form, mode.run)->isEnabled(), !paths.isEmpty());
+    QCOMPARE(queue(!encrypt), QStringList());
+    QVERIFY(!control(m_form, modeFacts(!encrypt).run)->isEnabled());
+
+    // A first start names what it left out in one message once its window shows; a later start on standard error.
+    QList<Platform::MessageBox::Shown> shown;
+    if (!later && !leftOut.isEmpty())
+        QTRY_VERIFY(!(shown += Platform::MessageBox::takeShown()).isEmpty());
+    QCoreApplication::processEvents();
+    shown += Platform::MessageBox::takeShown();
+    QCOMPARE(shown.size(), later || leftOut.isEmpty() ? 0 : 1);
+    for (const QString& name : leftOut)
+        QVERIFY(later || shown.first().text.split(u'\n').contains(m_dir.filePath(name)));
+    QVERIFY(shown.isEmpty() || shown.first().style == Platform::MessageBox::Exclamation);
+
+    // The next Add opens where the last file lies, as after an Add.
+    QTest::mouseClick(control(m_form, mode.add), Qt::LeftButton);
+    QCOMPARE(Platform::FileDialog::takeRequests().value(0).initialFolder,
+             paths.isEmpty() ? QDir::currentPath() : m_dir.path());
+}
+
+void tst_Startup::answersWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out"); // how standard output begins
+    QTest::addColumn<QString>("err"); // what standard error holds
+
+    QTest::newRow("--help") << words("a.txt --help") << 0 << u"Usage: zafrel [--encrypt | --decrypt] [FILE]..."_s
+                            << QString();
+    QTest::newRow("--version") << words("--version") << 0 << u"zafrel (Zafrel) 1.0.0\nCopyright"_s << QString();
+    QTest::newRow("unknown option")
+        << words("--shred a.txt") << 2 << QString()
+        << u"zafrel: Unknown option 'shred'.\nTry 'zafrel --help' for more information.\n"_s;
+    QTest::newRow("both modes") << words("--encrypt --decrypt") << 2 << QString() << u"Try 'zafrel --help'"_s;
+}
+
+void tst_Startup::answersWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        environment.remove(name);
+    process.setProcessEnvironment(environment);
+    launch(process, arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), status);
+    const QString printed = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(out.isEmpty() ? printed.isEmpty() : printed.startsWith(out), qPrintable(printed));
+    const QString complaint = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.isEmpty() ? complaint.isEmpty() : complaint.contains(err), qPrintable(complaint));
+}
+
+void tst_Startup::refusedWhileThatModeRuns_data()
+{
+    QTest::addColumn<bool>("encrypt"); // the later start's mode, while a decryption runs
+    QTest::newRow("the running mode") << false;
+    QTest::newRow("the other mode") << true;
+}
+
+void tst_Startup::refusedWhileThatModeRuns()
+{
+    QFETCH(bool, encrypt);
+    QVERIFY(start({m_encrypted}));
+    control<QLineEdit>(m_form, "txtKeyDec")->setText(u"key"_s);
+    auto* cmdDecrypt = control<QPushButton>(m_form, "cmdDecrypt");
+
+    // The later start comes in the run's first yield; the run is cancelled once it has ended.
+    std::pair<int, QString> later;
+    QTimer::singleShot(0, this, [&] {
+        QProcess process;
+        QEventLoop loop;
+        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        launch(process, {encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file});
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
+        later = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        cmdDecrypt->click();
+    });
+    QTest::mouseClick(cmdDecrypt, Qt::LeftButton);
+
+    if (encrypt)
+        QCOMPARE(later, std::pair(0, QString()));
+    else
+        QCOMPARE(later,
+                 std::pair(1, u"zafrel: the open window is decrypting files; queue these once its run has ended\n"_s));
+    QCOMPARE(queue(true), encrypt ? QStringList {m_file} : QStringList());
+    // The cancel emptied the decrypt queue; the refused file never joined it.
+    QCOMPARE(queue(false), QStringList());
+}
+
+void tst_Startup::otherUserQueuesNothing_data()
+{
+    QTest::addColumn<bool>("otherUser");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<int>("socketMode"); // 0: as the window made it
+    QTest::addColumn<int>("outcome"); // of sendFromChild()
+
+    QTest::newRow("folder opened, socket as made") << true << 0711 << 0 << 2;
+    QTest::newRow("folder and socket opened") << true << 0711 << 0777 << 0;
+    QTest::newRow("the same user") << false << 0700 << 0 << 1;
+}
+
+void tst_Startup::otherUserQueuesNothing()
+{
+    if (::geteuid() != 0)
+        QSKIP("another user's start needs root to become that user");
+    QFETCH(bool, otherUser);
+    QFETCH(int, folderMode);
+    QFETCH(int, socketMode);
+    QFETCH(int, outcome);
+    // Even for a user whose files everybody may write, the socket is the owner's only.
+    const mode_t umask = ::umask(0);
+    QVERIFY(start({}));
+    ::umask(umask);
+    const QString address = Platform::InstanceChannel::address();
+    QVERIFY(::chmod(QFile::encodeName(m_runtime.path()).constData(), mode_t(folderMode)) == 0);
+    QVERIFY(socketMode == 0 || ::chmod(QFile::encodeName(address).constData(), mode_t(socketMode)) == 0);
+
+    const pid_t child = sendFromChild(address, message('D', {m_file}), otherUser ? 65534 : std::optional<uid_t>());
+    int status = -1;
+    bool ended = false;
+    QTRY_VERIFY_WITH_TIMEOUT(ended = ended || ::waitpid(child, &status, WNOHANG) == child, 20000);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), outcome);
+    QCOMPARE(queue(false), otherUser ? QStringList() : QStringList {m_file});
+}
+
+void tst_Startup::malformedMessagesAreDropped_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hangUp"); // this end closes the connection after the bytes
+
+    // Each would name a file to decrypt, were it read leniently.
+    const QByteArray proper = message('D', {m_file});
+    QByteArray tooLong = framed(QByteArray(1 << 20, 'x'));
+    tooLong[3] = 0x01; // 1 MiB and a byte
+    QTest::newRow("random bytes") << testBytes(100) << false;
+    QTest::newRow("shorter than its header") << framed("ZFRL\x01") << false;
+    QTest::newRow("more than 1 MiB") << tooLong << false;
+    QTest::newRow("another magic word") << framed("ZFRX" + proper.sliced(8)) << false;
+    QTest::newRow("another version") << message('D', {m_file}, 2) << false;
+    QTest::newRow("an answer, not files") << Taken << false;
+    QTest::newRow("relative path") << message('D', {m_file, u"a.txt"_s}) << false;
+    QTest::newRow("empty path") << message('D', {m_file, QString()}) << false;
+    QTest::newRow("path without its NUL") << framed(proper.sliced(4).chopped(1)) << false;
+    QTest::newRow("not UTF-8") << framed(proper.sliced(4) + "/tmp/\xff.txt\0"_ba) << false;
+    QTest::newRow("message cut short") << proper.chopped(3) << true;
+    QTest::newRow("message stalled") << proper.chopped(3) << false;
+}
+
+void tst_Startup::malformedMessagesAreDropped()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hangUp);
+    QVERIFY(start({}));
+    const QString address = Platform::InstanceChannel::address();
+    QLocalSocket garbage;
+    QByteArray answer;
+    connect(&garbage, &QLocalSocket::readyRead, this, [&] { answer += garbage.readAll(); });
+    garbage.connectToServer(address);
+    QVERIFY(garbage.waitForConnected(5000));
+    garbage.write(bytes);
+    if (hangUp)
+        garbage.disconnectFromServer();
+
+    // Meanwhile the window takes a proper message at once.
+    QLocalSocket proper;
+    proper.connectToServer(address);
+    QVERIFY(proper.waitForConnected(5000));
+    proper.write(message('E', {m_file}));
+    QTRY_COMPARE(proper.bytesAvailable(), Taken.size());
+    QCOMPARE(proper.readAll(), Taken);
+    QCOMPARE(queue(true), QStringList {m_file});
+
+    // The window hangs up without a word, a few seconds after the bytes stopped at the latest, and they had no effect.
+    QTRY_COMPARE_WITH_TIMEOUT(garbage.state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(answer, QByteArray());
+    QCOMPARE(queue(false), QStringList());
+    QVERIFY(m_form && m_form->isVisible());
+}
+
+void tst_Startup::staleSocketDoesNotBlock()
+{
+    const QString address = Platform::InstanceChannel::address();
+    const auto listening = [&] {
+        QLocalSocket probe;
+        probe.connectToServer(address);
+        return probe.waitForConnected(1000);
+    };
+    QProcess first;
+    launch(first, {});
+    QTRY_VERIFY_WITH_TIMEOUT(listening(), 30000);
+    ::kill(pid_t(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished(30000));
+    QVERIFY(QFileInfo::exists(address) && !listening());
+
+    // The next start with files finds no window, opens its own and listens in the same place.
+    QProcess next;
+    launch(next, {m_file});
+    QTRY_VERIFY_WITH_TIMEOUT(listening(), 30000);
+    QCOMPARE(run({u"--decrypt"_s, m_encrypted}), std::pair(0, QString()));
+    QCOMPARE(next.state(), QProcess::Running);
+
+    // Ended as a session's end ends it, it takes its socket along.
+    next.terminate();
+    QVERIFY(next.waitForFinished(30000));
+    QCOMPARE(next.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(address));
+}
+
+QTEST_MAIN(tst_Startup)
+#include "tst_startup.moc"
