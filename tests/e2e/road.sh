@@ -40,15 +40,22 @@ fail() {
 
 shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
 
+# Polls `command...` every 0.1 s until it succeeds, for at most `seconds`; false if it never does.
+wait_until() {
+    local seconds=$1
+    shift
+    local deadline=$((SECONDS + seconds))
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
 # Polls `command...` every 0.1 s until it succeeds, for at most `seconds`.
 wait_for() {
     local what=$1 seconds=$2
     shift 2
-    local deadline=$((SECONDS + seconds))
-    until "$@"; do
-        ((SECONDS < deadline)) || fail "timed out after ${seconds}s waiting for $what"
-        sleep 0.1
-    done
+    wait_until "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
 # The screen has stopped changing: this capture is the same picture as the one before it.
@@ -103,10 +110,29 @@ answer_dialog() {
     wait_for "the dialog \"$title\" to close" 20 window_gone "^$title"
 }
 
+# The key box shows text: right of where an empty box's cursor blinks, its pixels are not all alike.
+key_shown() {
+    import -window "$main" -crop 250x13+128+146 +repage "$work/keybox.png" 2>/dev/null &&
+        (($(convert "$work/keybox.png" -format '%k' info:) > 1))
+}
+
+# Types `text` into the key box of the panel shown. Right after a dialog closes, keys may be lost until the window
+# has the keyboard's focus, so the text is typed until the box shows some of it, then once more in whole.
 type_key() {
-    click_key
-    xdotool key ctrl+a BackSpace
-    xdotool type --delay 20 "$key"
+    local text=$1 attempt
+    for ((attempt = 1; attempt <= 5; ++attempt)); do
+        click_key
+        xdotool key ctrl+a BackSpace
+        xdotool type --delay 20 "$text"
+        if wait_until 2 key_shown; then
+            click_key
+            xdotool key ctrl+a BackSpace
+            xdotool type --delay 20 "$text"
+            return
+        fi
+        echo "road: the typed key did not reach the key box; typing it again"
+    done
+    fail "the typed key never reached the key box"
 }
 
 mkdir "$work/plain" "$work/copies" "$work/many"
@@ -141,7 +167,7 @@ xdotool windowfocus --sync "$main"
 echo "road: encrypt three files chosen in the open-file dialog"
 click_add
 answer_dialog 'File to encrypt' '"a.txt" "b c.bin" "d.dat"'
-type_key
+type_key "$key"
 still_shot 1-encrypt-ready
 click_run
 plain=("$work/plain/a.txt" "$work/plain/b c.bin" "$work/plain/d.dat")
@@ -157,7 +183,7 @@ cp "${encrypted[@]}" "$work/copies/"
 click_decrypt_mode
 click_add
 answer_dialog 'File to Decrypt' "\"$work/copies/a.txt.enc\" \"$work/copies/b c.bin.enc\" \"$work/copies/d.dat.enc\""
-type_key
+type_key "$key"
 click_run
 decrypted=("$work/copies/a.txt" "$work/copies/b c.bin" "$work/copies/d.dat")
 wait_for "the decrypted files" 60 all_exist "${decrypted[@]}"
@@ -216,8 +242,7 @@ for signal in TERM KILL; do
     xdotool windowfocus --sync "$main"
     click_add
     answer_dialog 'File to encrypt' "$work/big/big.bin"
-    click_key
-    xdotool type k
+    type_key kkkkkkkk
     click_run
     wait_for "the file to be in work" 60 in_work
     kill -s "$signal" "$pid"
