@@ -57,9 +57,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The Qt libraries come from dpkg-shlibdeps (dpkg-dev); the platform plugins are loaded at run time, where it
-# cannot see them. xdg-open opens the help page and the About window's links; qt6-wayland lets the window run
-# natively on a Wayland desktop instead of through XWayland.
+# cannot see them. xdg-open opens the help page and the About window's links, which would do nothing without it;
+# qt6-wayland lets the window run natively on a Wayland desktop instead of through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, qt6-wayland")
 include(CPack)
