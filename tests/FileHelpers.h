@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QStringList>
 #include <QTest>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Output byte n = input byte n XOR byte n of the key's UTF-16LE form, repeated: written out plainly here, never
 // through the kernel under test.
@@ -59,4 +61,10 @@ inline void writeFile(const QString& path, const QByteArray& bytes, mode_t mode 
 inline QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// In a child process that the tests started as root: becomes `uid` of group `gid` and of no other group.
+inline bool becomeUser(uid_t uid, gid_t gid)
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
 }

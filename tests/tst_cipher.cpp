@@ -19,7 +19,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
-#include <grp.h>
 #include <sys/acl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -86,7 +85,7 @@ int asUser(Principal who, const std::function<int()>& work)
     if (child < 0)
         return -1;
     if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(who.gid) != 0 || ::setuid(who.uid) != 0)
+        if (!becomeUser(who.uid, who.gid))
             ::_exit(255);
         ::_exit(work());
     }

@@ -22,7 +22,6 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
-#include <grp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -78,7 +77,7 @@ pid_t sendFromChild(const QString& address, const QByteArray& bytes, std::option
     const pid_t child = ::fork();
     if (child != 0)
         return child;
-    if (uid && (::setgroups(0, nullptr) != 0 || ::setgid(*uid) != 0 || ::setuid(*uid) != 0))
+    if (uid && !becomeUser(*uid, *uid))
         ::_exit(3);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0)

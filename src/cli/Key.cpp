@@ -52,7 +52,17 @@ bool readKeyBytes(int fd, bool oneLine, QByteArray& bytes)
     return true;
 }
 
-// The text of the key's bytes, which must be UTF-8, without the one line end that closes a line of text.
+// The key whose bytes these are, which must be UTF-8.
+KeyOutcome keyOfUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString key = decoder.decode(bytes);
+    if (decoder.hasError())
+        return problem(u"the key is not valid UTF-8"_s);
+    return {key, {}, false};
+}
+
+// The key of a line of text: its bytes without the one line end that closes the line.
 KeyOutcome decodeKey(QByteArray bytes)
 {
     if (bytes.size() > MaxKeyBytes)
@@ -61,11 +71,7 @@ KeyOutcome decodeKey(QByteArray bytes)
         bytes.chop(2);
     else if (bytes.endsWith('\n'))
         bytes.chop(1);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString key = decoder.decode(bytes);
-    if (decoder.hasError())
-        return problem(u"the key is not valid UTF-8"_s);
-    return {key, {}, false};
+    return keyOfUtf8(bytes);
 }
 
 KeyOutcome readFrom(int fd, const QString& what)
@@ -90,11 +96,7 @@ KeyOutcome fromEnvironment(const QString& name)
     const QByteArray encoded = name.toLocal8Bit();
     if (!qEnvironmentVariableIsSet(encoded.constData()))
         return problem(u"the environment variable %1 is not set"_s.arg(name));
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString key = decoder.decode(qgetenv(encoded.constData()));
-    if (decoder.hasError())
-        return problem(u"the key is not valid UTF-8"_s);
-    return {key, {}, false};
+    return keyOfUtf8(qgetenv(encoded.constData()));
 }
 
 // The terminal as it was, put back on every way out: a shell left without echo is the user's problem otherwise.

@@ -53,6 +53,15 @@ QByteArray frame(char kind, QByteArrayView payload)
     return message;
 }
 
+// The length of the message a prefix announces; nothing when no proper message is that long.
+std::optional<qsizetype> announcedLength(QByteArrayView prefix)
+{
+    const qsizetype length = qFromBigEndian<quint32>(prefix.data());
+    if (length < Header || length > MaxMessage)
+        return {};
+    return length;
+}
+
 struct Parts
 {
     char kind;
@@ -153,10 +162,10 @@ std::optional<HandoverReply> exchange(const QString& address, const QByteArray& 
             return {};
         answer += socket.read(wanted - answer.size());
         if (answer.size() == Prefix && wanted == Prefix) {
-            const qsizetype length = qFromBigEndian<quint32>(answer.constData());
-            if (length < Header || length > MaxMessage)
+            const std::optional<qsizetype> length = announcedLength(answer);
+            if (!length)
                 return {};
-            wanted += length;
+            wanted += *length;
         }
     }
     return readReply(QByteArrayView(answer).sliced(Prefix));
@@ -191,10 +200,10 @@ private:
                 continue;
             if (m_wanted > Prefix)
                 return answer();
-            const qsizetype length = qFromBigEndian<quint32>(m_message.constData());
-            if (length < Header || length > MaxMessage)
+            const std::optional<qsizetype> length = announcedLength(m_message);
+            if (!length)
                 return drop();
-            m_wanted += length;
+            m_wanted += *length;
         }
     }
 
