@@ -10,12 +10,14 @@ file(CREATE_LINK ../lib/zafrel/zafrel ${CMAKE_BINARY_DIR}/install-link/zafrel SY
 install(FILES ${CMAKE_BINARY_DIR}/install-link/zafrel DESTINATION bin)
 install(FILES res/package/${ZAFREL_APP_ID}.desktop DESTINATION share/applications)
 install(FILES res/package/${ZAFREL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
-# From file managers: the type of encrypted files (by their name, since their bytes are noise), and for each mode one
-# entry that KDE's file managers read as a service menu and Thunar as a Send To target, and an action for Nemo.
+# From file managers: the type of encrypted files (by their name, since their bytes are noise), and for each mode a
+# KDE service menu, a Thunar Send To entry and a Nemo action. None of them is an application entry, so the only type
+# Zafrel registers to open is its own; for any other file it stays under "Open With Other Application".
 install(FILES res/package/zafrel-mime.xml DESTINATION share/mime/packages RENAME ${ZAFREL_APP_ID}.xml)
 foreach(mode IN ITEMS encrypt decrypt)
-    install(FILES res/package/zafrel-${mode}.desktop DESTINATION share/kio/servicemenus)
-    install(FILES res/package/zafrel-${mode}.desktop DESTINATION share/Thunar/sendto)
+    install(FILES res/package/zafrel-${mode}.servicemenu.desktop DESTINATION share/kio/servicemenus
+            RENAME zafrel-${mode}.desktop)
+    install(FILES res/package/zafrel-${mode}.sendto.desktop DESTINATION share/Thunar/sendto RENAME zafrel-${mode}.desktop)
     install(FILES res/package/zafrel-${mode}.nemo_action DESTINATION share/nemo/actions)
 endforeach()
 install(FILES res/icons/app.png DESTINATION share/icons/hicolor/32x32/apps RENAME zafrel.png)

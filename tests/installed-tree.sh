@@ -33,23 +33,35 @@ for size in 32x32 256x256; do
     [[ -f $root/share/icons/hicolor/$size/apps/$icon.png ]] || fail "no $size icon named $icon"
 done
 
-# File managers: every entry runs the command with its mode and takes files; the desktop entry and the decrypt entries
-# name the type that the MIME database gives names ending in .enc.
+# File managers: every entry runs the command with its mode and takes files. The desktop entry claims only the type
+# that the MIME database gives names ending in .enc; decrypting is offered for that type, encrypting for any file.
 mime=$root/share/mime
-update-mime-database "$mime"
+XDG_DATA_DIRS=$root/share update-mime-database "$mime"
 type=$(sed -n 's/^50:\(.*\):\*\.enc$/\1/p' "$mime/globs2")
 [[ -n $type ]] || fail "the MIME database gives no type to *.enc"
-grep -qx "MimeType=$type;application/octet-stream;" "$root/share/applications/$id.desktop" ||
-    fail "the desktop entry is not offered for encrypted files and any file"
+grep -qx "MimeType=$type;" "$root/share/applications/$id.desktop" || fail "the desktop entry claims more than $type"
 grep -qx 'Exec=zafrel %F' "$root/share/applications/$id.desktop" || fail "the desktop entry takes no files"
 for mode in encrypt decrypt; do
     for entry in share/kio/servicemenus/zafrel-$mode.desktop share/Thunar/sendto/zafrel-$mode.desktop \
         share/nemo/actions/zafrel-$mode.nemo_action; do
         grep -qx "Exec=zafrel --$mode %F" "$root/$entry" || fail "$entry does not queue files to $mode"
     done
+    # KDE's service-menu form: an action in the context menu, never an application entry.
+    menu=$root/share/kio/servicemenus/zafrel-$mode.desktop
+    grep -qx 'Type=Service' "$menu" && grep -qx 'X-KDE-ServiceTypes=KonqPopupMenu/Plugin' "$menu" ||
+        fail "zafrel-$mode.desktop is no KDE service menu"
 done
+grep -qx 'MimeType=all/allfiles;' "$root/share/kio/servicemenus/zafrel-encrypt.desktop" ||
+    fail "the encrypt service menu is not offered for any file"
 grep -qx "MimeType=$type;" "$root/share/kio/servicemenus/zafrel-decrypt.desktop" ||
     fail "the decrypt service menu is not offered for encrypted files"
+# Thunar offers a Send To entry only for files whose own type it names, so the encrypt entry names none.
+! grep -q '^MimeType=' "$root/share/Thunar/sendto/zafrel-encrypt.desktop" ||
+    fail "the encrypt Send To entry is not offered for every file"
+grep -qx "MimeType=$type;" "$root/share/Thunar/sendto/zafrel-decrypt.desktop" ||
+    fail "the decrypt Send To entry is not offered for encrypted files"
+grep -qx 'Extensions=nodirs;' "$root/share/nemo/actions/zafrel-encrypt.nemo_action" ||
+    fail "the encrypt Nemo action is not offered for any file"
 grep -qx 'Extensions=enc;' "$root/share/nemo/actions/zafrel-decrypt.nemo_action" ||
     fail "the decrypt Nemo action is not offered for encrypted files"
 
