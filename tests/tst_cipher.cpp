@@ -3,9 +3,11 @@
 // The cipher core against a plain reference loop written here, never against the kernel it tests.
 
 #include "FileHelpers.h"
+#include "cipher/Descriptor.h"
 #include "cipher/FileTransform.h"
 #include "cipher/KeyGenerator.h"
 #include "cipher/KeyStream.h"
+#include "cipher/Leftovers.h"
 #include "cipher/Progress.h"
 
 #include <QDir>
@@ -231,6 +233,13 @@ private Q_SLOTS:
     void changedDuringAYield();
     void endOfProcessLeavesNothing_data();
     void endOfProcessLeavesNothing();
+    void temporaryNames_data();
+    void temporaryNames();
+    void sweepRemovesOnlyStaleFiles_data();
+    void sweepRemovesOnlyStaleFiles();
+    void sweepOncePerFolderARound();
+    void writerOutlivesSweeps_data();
+    void writerOutlivesSweeps();
     void inputChangedDuringAYield_data();
     void inputChangedDuringAYield();
 
@@ -1095,6 +1104,161 @@ void tst_Cipher::endOfProcessLeavesNothing()
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
     QCOMPARE(readAll(output), QByteArray("old"));
     QCOMPARE(readAll(input), bytes);
+}
+
+void tst_Cipher::temporaryNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("temporary");
+    const QByteArray made = newTemporaryName();
+    QByteArray changed = made;
+    changed[14] = changed.at(14) == 'a' ? 'b' : 'a';
+    QTest::newRow("made here") << made << true;
+    QTest::newRow("made here, one letter changed") << changed << false;
+    QTest::newRow("made here, in capitals") << made.toUpper() << false;
+    QTest::newRow("made here, and more") << made + "~" << false;
+    QTest::newRow("a person's name of that form") << ".zafrel-tmp-settings0000"_ba << false;
+    QTest::newRow("a person's backup") << ".zafrel-backup"_ba << false;
+    QTest::newRow("an older Zafrel's temporary name") << ".zafrel-Ab3xYz"_ba << false;
+}
+
+void tst_Cipher::temporaryNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, temporary);
+    QCOMPARE(isTemporaryName(name), temporary);
+}
+
+void tst_Cipher::sweepRemovesOnlyStaleFiles_data()
+{
+    QTest::addColumn<QString>("what"); // at a temporary name, unless the row says otherwise
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("left by a killed run") << u"file"_s << true;
+    QTest::newRow("locked by a live run") << u"locked"_s << false;
+    QTest::newRow("a person's file of a like name") << u"like"_s << false;
+    QTest::newRow("another user's file") << u"foreign"_s << false;
+    QTest::newRow("a link to a file") << u"link"_s << false;
+    QTest::newRow("a file of two names") << u"linked"_s << false;
+    QTest::newRow("a folder") << u"folder"_s << false;
+    QTest::newRow("a live run's file renamed over it after the lock") << u"replaced"_s << false;
+}
+
+// One entry in a folder; whatever a sweep removes or keeps, what a link leads to stays.
+void tst_Cipher::sweepRemovesOnlyStaleFiles()
+{
+    QFETCH(QString, what);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    const QString name = QString::fromLatin1(what == u"like"_s ? ".zafrel-tmp-settings0000"_ba : newTemporaryName());
+    const QString path = dir.filePath(name);
+    const QString other = dir.filePath(QString::fromLatin1(newTemporaryName()));
+    writeFile(dir.filePath(u"target"_s), "a file of the user's own");
+    if (what == u"folder"_s)
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    else if (what == u"link"_s)
+        QVERIFY(QFile::link(u"target"_s, path));
+    else if (what == u"linked"_s)
+        QCOMPARE(::link(QFile::encodeName(dir.filePath(u"target"_s)).constData(), QFile::encodeName(path).constData()),
+                 0);
+    else
+        writeFile(path, "partial bytes");
+    if (what == u"foreign"_s && !giveTo(path, Intruder, 0600))
+        QSKIP("giving a file to another user needs root");
+    Descriptor live;
+    if (what == u"locked"_s || what == u"replaced"_s) {
+        live = Descriptor(
+            ::open(QFile::encodeName(what == u"locked"_s ? path : other).constData(), O_RDWR | O_CREAT, 0600));
+        QCOMPARE(lockTemporary(live.get()), TemporaryLock::Held);
+    }
+    setRaceHook([&](RaceMoment, int folder, const QByteArray& locked) {
+        if (what == u"replaced"_s)
+            ::renameat(folder, QFile::encodeName(other).constData(), folder, locked.constData());
+    });
+    const auto unhook = qScopeGuard([] { setRaceHook({}); });
+
+    const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY));
+    QCOMPARE(sweepFolder(folder.get()), removed ? 1 : 0);
+    QCOMPARE(entries(dir.path()).contains(name), !removed);
+    QCOMPARE(readAll(dir.filePath(u"target"_s)), "a file of the user's own"_ba);
+}
+
+// The first output of a round in a folder sweeps it; later ones in that round do not read it again.
+void tst_Cipher::sweepOncePerFolderARound()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    writeFile(input, testBytes(1500));
+    const auto leaveOne = [&] {
+        const QString left = QString::fromLatin1(newTemporaryName());
+        writeFile(dir.filePath(left), "partial bytes");
+        return left;
+    };
+    const auto write = [&] {
+        QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s)).outcome, TransformOutcome::Written);
+    };
+    beginSweepRound();
+    leaveOne();
+    write();
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+    const QString second = leaveOne();
+    write();
+    QCOMPARE(entries(dir.path()), QStringList({second, u"in"_s, u"in.enc"_s}));
+    beginSweepRound();
+    write();
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::writerOutlivesSweeps_data()
+{
+    QTest::addColumn<int>("moment"); // a RaceMoment, or -1: at a checkpoint
+    QTest::addColumn<bool>("sweepHolds"); // the sweep has locked the file, and not yet removed it
+    QTest::newRow("removed between its creation and its lock") << int(RaceMoment::WriterCreated) << false;
+    QTest::newRow("locked by a sweep before its own lock") << int(RaceMoment::WriterCreated) << true;
+    QTest::newRow("a sweep while the bytes are written") << -1 << false;
+    QTest::newRow("a sweep between its close and its rename") << int(RaceMoment::WriterClosed) << false;
+}
+
+// A sweep at any moment of a named temporary file's life: a file it takes before the writer's lock is lost to the
+// writer, which goes on under another name; the file being written is never taken. The output is whole either way.
+void tst_Cipher::writerOutlivesSweeps()
+{
+    QFETCH(int, moment);
+    QFETCH(bool, sweepHolds);
+    FileTransform::setUnnamedFilesAllowed(false);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = testBytes(5000);
+    writeFile(input, bytes);
+    writeFile(outputPath(input, true), "old");
+    const QByteArray folderPath = QFile::encodeName(dir.path());
+    const auto sweepHere = [&] {
+        return sweepFolder(Descriptor(::open(folderPath.constData(), O_PATH)).get());
+    };
+    Descriptor held;
+    int taken = -1;
+    setRaceHook([&](RaceMoment reached, int folder, const QByteArray& name) {
+        if (int(reached) != moment || taken >= 0)
+            return;
+        held = Descriptor(sweepHolds ? ::openat(folder, name.constData(), O_WRONLY) : -1);
+        taken = sweepHolds ? int(lockTemporary(held.get()) == TemporaryLock::Held) : sweepHere();
+    });
+    const auto restore = qScopeGuard([] {
+        setRaceHook({});
+        FileTransform::setUnnamedFilesAllowed(true);
+    });
+    const TransformObserver observer {[&](qint64 i, qint64) {
+                                          if (moment == -1 && i == 3000)
+                                              taken = sweepHere();
+                                          return true;
+                                      },
+                                      {}};
+    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s), observer, 1000).outcome,
+             TransformOutcome::Written);
+    QCOMPARE(taken, moment == int(RaceMoment::WriterCreated) ? 1 : 0);
+    QCOMPARE(readAll(outputPath(input, true)), reference(bytes, u"k"_s));
+    held = {}; // the sweep that held a file lets it go: stale now
+    QCOMPARE(sweepHere(), sweepHolds ? 1 : 0);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
 }
 
 void tst_Cipher::inputChangedDuringAYield_data()

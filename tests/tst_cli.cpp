@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -117,6 +118,66 @@ bool allZero(const QString& path, qint64 length)
     return true;
 }
 
+// An exFAT image mounted through FUSE, as a USB stick formatted for other systems is: a file system without unnamed
+// files. As root mount.exfat-fuse takes a block device only, so the image is given as a loop device. `problem` says
+// what failed.
+class ExfatMount
+{
+public:
+    explicit ExfatMount(const QString& scratch)
+        : m_path(scratch + u"/mnt"_s)
+    {
+        const QString image = scratch + u"/exfat.img"_s;
+        QFile file(image); // sparse: only what is written takes room
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(1) << 30) || !QDir().mkdir(m_path)) {
+            problem = u"no room for an image in "_s + scratch;
+            return;
+        }
+        file.close();
+        problem = command(u"mkfs.exfat"_s, {image});
+        if (problem.isEmpty())
+            problem = command(u"losetup"_s, {u"--find"_s, u"--show"_s, image}, &m_loop);
+        if (problem.isEmpty())
+            problem = command(u"mount.exfat-fuse"_s, {m_loop, m_path});
+        m_mounted = problem.isEmpty();
+    }
+    ~ExfatMount()
+    {
+        if (m_mounted)
+            command(u"umount"_s, {m_path});
+        if (!m_loop.isEmpty())
+            command(u"losetup"_s, {u"--detach"_s, m_loop});
+    }
+    ExfatMount(const ExfatMount&) = delete;
+    ExfatMount& operator=(const ExfatMount&) = delete;
+
+    [[nodiscard]] QString path() const { return m_path; }
+
+    QString problem;
+
+private:
+    // The tools live in sbin, which a plain user's PATH may lack.
+    static QString command(const QString& name, const QStringList& arguments, QString* output = nullptr)
+    {
+        QString program = QStandardPaths::findExecutable(name);
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(name, {u"/usr/sbin"_s, u"/sbin"_s});
+        if (program.isEmpty())
+            return name + u" is missing: `scripts/install-deps test` installs it"_s;
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            return name + u" failed: "_s + QString::fromLocal8Bit(process.readAllStandardError());
+        if (output)
+            *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        return {};
+    }
+
+    QString m_path;
+    QString m_loop;
+    bool m_mounted = false;
+};
+
 } // namespace
 
 class TestCli : public QObject
@@ -137,6 +198,7 @@ private Q_SLOTS:
     void report();
     void largeFileInWork_data();
     void largeFileInWork();
+    void leftoversWithoutUnnamedFiles();
 };
 
 void TestCli::roundTrip_data()
@@ -455,6 +517,65 @@ void TestCli::largeFileInWork()
     QVERIFY(readAll(files[0]) == testBytes(1500, 1));
     QVERIFY(readAll(files[2]) == last);
     QVERIFY(allZero(files[1], signal ? LargeSize : 0));
+}
+
+// Where a file system has no unnamed files, a run killed mid-file leaves its temporary file. No later run removes
+// the file of a run that is still writing (here stopped); the next run in the folder removes what the killed run
+// left, and a walk never takes such a file as an input.
+void TestCli::leftoversWithoutUnnamedFiles()
+{
+    if (::geteuid() != 0)
+        QSKIP("Not run: mounting an exFAT image through FUSE needs root (CI runs the suite as root)");
+    if (::access("/dev/fuse", R_OK | W_OK) != 0)
+        QSKIP("Not run: no usable /dev/fuse here, so no FUSE file system can be mounted");
+    const QTemporaryDir scratch;
+    const ExfatMount mount(scratch.path());
+    QVERIFY2(mount.problem.isEmpty(), qPrintable(mount.problem));
+    const QString dir = mount.path() + u"/d"_s;
+    const QString large = dir + u"/large"_s;
+    const QString small = dir + u"/small"_s;
+    QVERIFY(QDir().mkdir(dir));
+    QFile file(large);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(256) << 20));
+    file.close();
+    writeFile(small, testBytes(1500, 1));
+
+    // The name of a temporary file in the folder that holds bytes and is none of `known`.
+    const auto temporary = [&](const QStringList& known) {
+        for (const QString& name : entries(dir))
+            if (name.startsWith(u".zafrel-tmp-"_s) && !known.contains(name) && QFileInfo(dir + u'/' + name).size() > 0)
+                return name;
+        return QString();
+    };
+    QString writing;
+    QString left;
+    QProcess live;
+    QProcess killed;
+    for (QProcess* process : {&live, &killed}) {
+        prepare(*process, words("encrypt -j1 --key-env=ZAFREL_TEST_KEY") << large);
+        process->start();
+        QString& name = process == &live ? writing : left;
+        QTRY_VERIFY_WITH_TIMEOUT(!(name = temporary({writing})).isEmpty(), 60000);
+        QCOMPARE(::kill(pid_t(process->processId()), process == &live ? SIGSTOP : SIGKILL), 0);
+    }
+    QVERIFY(killed.waitForFinished());
+    QStringList expected {left, writing, u"large"_s, u"small"_s};
+    expected.sort();
+    QCOMPARE(entries(dir), expected);
+
+    QCOMPARE(run(words("encrypt --key-env=ZAFREL_TEST_KEY") << small).status, 0);
+    QCOMPARE(entries(dir), QStringList({writing, u"large"_s, u"small"_s, u"small.enc"_s}));
+    live.kill();
+    QVERIFY(live.waitForFinished());
+    QVERIFY(QFileInfo::exists(dir + u'/' + writing));
+
+    QVERIFY(QFile::remove(large) && QFile::remove(small + u".enc"_s));
+    const Finished walk = run(words("encrypt -r -v --key-env=ZAFREL_TEST_KEY") << dir);
+    QCOMPARE(walk.err, QByteArray());
+    QCOMPARE(walk.out, QFile::encodeName(small + u" -> "_s + small + u".enc\n"_s));
+    QCOMPARE(walk.status, 0);
+    QCOMPARE(entries(dir), QStringList({u"small"_s, u"small.enc"_s}));
+    QVERIFY(readAll(small + u".enc"_s) == reference(testBytes(1500, 1), Key));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

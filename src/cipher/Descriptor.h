@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -39,3 +40,9 @@ private:
 
     int m_fd = -1;
 };
+
+// Two looks at one file: the same device and inode, whatever names led to it.
+inline bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

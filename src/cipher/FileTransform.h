@@ -58,7 +58,8 @@ struct TransformObserver
 // The output's folder is found once and held open, so a folder moved meanwhile takes the output with it. The
 // bytes go to an unnamed file in that folder, readable by its owner only, which gets a name only once it is
 // complete and synced: a crash, a signal or a kill leaves nothing behind. (Where the file system has no unnamed
-// files, a named temporary file of a short name stands in, removed on every way out but a kill.) Only then does
+// files, a named temporary file of a short name stands in, removed on every way out but a kill; what a kill leaves,
+// the next run that writes in the folder removes: Leftovers.h.) Only then does
 // it get its access: the input's group and ACL, narrowed so that nobody may read it who could not read the input,
 // nor the file it replaces.
 //

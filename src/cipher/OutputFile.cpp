@@ -2,8 +2,9 @@
 
 #include "cipher/OutputFile.h"
 
+#include "cipher/Leftovers.h"
+
 #include <QByteArrayList>
-#include <QRandomGenerator>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -21,11 +22,6 @@ constexpr int MaxLinks = 40;
 constexpr int MaxNameAttempts = 100;
 
 std::atomic<bool> unnamedAllowed {true};
-
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 QByteArrayList namesOf(const QByteArray& path)
 {
@@ -66,15 +62,6 @@ FileError readLink(int folder, const QByteArray& name, QByteArray& target)
         return FileError::fromErrno(ENAMETOOLONG);
     target = buffer.left(n);
     return {};
-}
-
-QByteArray shortName()
-{
-    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray name(".zafrel-");
-    for (int i = 0; i < 6; ++i)
-        name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
-    return name;
 }
 
 // Named temporary files in work. A process that ends without unwinding its stack (Qt ends it with exit() when
@@ -220,6 +207,8 @@ void TemporaryOutput::setUnnamedAllowed(bool allowed)
 
 FileError TemporaryOutput::create()
 {
+    // Before this run's own file exists: what the sweep finds unlocked was left by a run that is gone.
+    sweepFolderOnce(m_folder);
     if (unnamedAllowed && canNameUnnamedFiles()) {
         m_file = Descriptor(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
         if (m_file.isOpen())
@@ -234,14 +223,36 @@ FileError TemporaryOutput::create()
 FileError TemporaryOutput::createNamed()
 {
     return takeShortName([this](const QByteArray& name) {
-        m_file = Descriptor(::openat(m_folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
-                                     S_IRUSR | S_IWUSR));
-        return m_file.isOpen() ? 0 : errno;
+        Descriptor file(::openat(m_folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
+                                 S_IRUSR | S_IWUSR));
+        if (!file.isOpen())
+            return errno;
+        reachRace(RaceMoment::WriterCreated, m_folder, name);
+        // Until the lock is ours a sweep can take the file for stale: it holds it now to remove it, or removed it
+        // already. Either way the file is lost to us, and another name is tried.
+        if (lockTemporary(file.get()) == TemporaryLock::Busy || !namedAs(file.get(), name))
+            return EEXIST;
+        m_file = std::move(file);
+        return 0;
     });
+}
+
+bool TemporaryOutput::namedAs(int fd, const QByteArray& name) const
+{
+    struct stat named
+    {
+    };
+    struct stat opened
+    {
+    };
+    return ::fstatat(m_folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0
+        && sameFile(named, opened);
 }
 
 FileError TemporaryOutput::nameUnnamed()
 {
+    // Locked while nobody can see it yet, so no sweep ever takes it for stale once it has a name.
+    static_cast<void>(lockTemporary(m_file.get()));
     const QByteArray source = procPath(m_file.get());
     return takeShortName([this, &source](const QByteArray& name) {
         return ::linkat(AT_FDCWD, source.constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
@@ -251,7 +262,7 @@ FileError TemporaryOutput::nameUnnamed()
 FileError TemporaryOutput::takeShortName(const std::function<int(const QByteArray& name)>& take)
 {
     for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
-        const QByteArray name = shortName();
+        const QByteArray name = newTemporaryName();
         const int error = take(name);
         if (error == 0) {
             m_name = name;
@@ -289,8 +300,13 @@ FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
             return error;
     }
     // Closed before the rename, so a failure to write back (a full network disk) is seen before the old file goes.
+    // A second descriptor keeps the lock until the file has its final name, so no sweep removes it meanwhile.
+    const Descriptor lockKeeper(::dup(m_file.get()));
+    if (!lockKeeper.isOpen())
+        return FileError::fromErrno(errno);
     if (const FileError error = closeFile(); error.isError())
         return error;
+    reachRace(RaceMoment::WriterClosed, m_folder, m_name);
     if (::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), replace ? 0 : RENAME_NOREPLACE) != 0)
         return FileError::fromErrno(errno);
     forgetName();

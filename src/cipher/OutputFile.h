@@ -42,8 +42,9 @@ struct ReplacedFile
 [[nodiscard]] FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced);
 
 // The bytes of an output until it is complete: an unnamed file in the output's folder where the file system has
-// them, else a file of a short hidden name beside the output, removed again on every way out but a kill. Either is
-// readable by its owner only until commit.
+// them, else a file of a short hidden temporary name beside the output (Leftovers.h), locked while it is written
+// and removed again on every way out but a kill or a crash; the next run that writes in the folder removes what
+// those leave. Either is readable by its owner only until commit.
 class TemporaryOutput
 {
 public:
@@ -66,6 +67,8 @@ public:
 private:
     [[nodiscard]] FileError createNamed();
     [[nodiscard]] FileError nameUnnamed();
+    // Whether `name` in the folder still leads to the open file `fd`.
+    [[nodiscard]] bool namedAs(int fd, const QByteArray& name) const;
     // Tries short names until `take` gets one that nobody has: it gives 0, or errno (EEXIST tries the next name).
     [[nodiscard]] FileError takeShortName(const std::function<int(const QByteArray& name)>& take);
     [[nodiscard]] FileError closeFile();

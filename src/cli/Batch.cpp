@@ -3,6 +3,7 @@
 #include "cli/Batch.h"
 
 #include "cipher/KeyStream.h"
+#include "cipher/Leftovers.h"
 #include "cli/Console.h"
 #include "cli/Interrupt.h"
 
@@ -295,5 +296,6 @@ private:
 
 bool runBatch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings)
 {
+    beginSweepRound();
     return Batch(inputs, key, settings).run();
 }

@@ -4,6 +4,7 @@
 
 #include "cipher/Descriptor.h"
 #include "cipher/FileTransform.h"
+#include "cipher/Leftovers.h"
 #include "cli/Interrupt.h"
 
 #include <QFile>
@@ -98,10 +99,12 @@ private:
         return error;
     }
 
-    // A regular file this run works on: any to encrypt, those named "*.enc" to decrypt. An entry that could not be
-    // looked at is taken, so its failure is reported.
+    // A regular file this run works on: any to encrypt, those named "*.enc" to decrypt, never another run's
+    // temporary file. An entry that could not be looked at is taken, so its failure is reported.
     bool taken(const Entry& entry) const
     {
+        if (isTemporaryName(entry.name))
+            return false;
         if (entry.error != 0)
             return m_encrypt || entry.name.endsWith(".enc");
         return S_ISREG(entry.info.st_mode) && (m_encrypt || entry.name.endsWith(".enc"));

@@ -20,7 +20,7 @@ struct Input
 // The inputs that `paths` name, in the order given. A folder is an error without `recursive`; with it, the folder
 // is walked in name order without following symbolic links, taking every regular file to encrypt, or every file
 // whose name ends in ".enc" to decrypt, except those that another file found beside them would write (an old
-// output is not taken as an input). Names that are not UTF-8 (`undecodable` holds such arguments as decoded) fail.
-// Stops early, with what it has, when an interrupt is requested.
+// output is not taken as an input) and the temporary files that runs leave. Names that are not UTF-8 (`undecodable`
+// holds such arguments as decoded) fail. Stops early, with what it has, when an interrupt is requested.
 [[nodiscard]] QList<Input> collectInputs(const QStringList& paths, const QSet<QString>& undecodable, bool encrypt,
                                          bool recursive);

@@ -3,6 +3,7 @@
 #include "runs/Run.h"
 
 #include "cipher/FileTransform.h"
+#include "cipher/Leftovers.h"
 #include "cipher/Progress.h"
 #include "platform/MessageBox.h"
 #include "runs/ProcessFile.h"
@@ -112,6 +113,7 @@ private:
         if (!measure(fileCount))
             return false;
         m_mode.showBusy();
+        beginSweepRound();
         m_state.blnRunning = True;
         m_state.runningMode = &m_design;
         return true;
