@@ -105,6 +105,8 @@ private Q_SLOTS:
     void answersWithoutDisplay();
     void refusedWhileThatModeRuns_data();
     void refusedWhileThatModeRuns();
+    void modalWindowStaysAbove_data();
+    void modalWindowStaysAbove();
     void otherUserQueuesNothing_data();
     void otherUserQueuesNothing();
     void malformedMessagesAreDropped_data();
@@ -347,6 +349,47 @@ void tst_Startup::refusedWhileThatModeRuns()
     QCOMPARE(queue(true), encrypt ? QStringList {m_file} : QStringList());
     // The cancel emptied the decrypt queue; the refused file never joined it.
     QCOMPARE(queue(false), QStringList());
+}
+
+void tst_Startup::modalWindowStaysAbove_data()
+{
+    QTest::addColumn<bool>("about"); // the modal window: the About window, which has no owner, or a message box
+    QTest::newRow("the files left out") << false;
+    QTest::newRow("About") << true;
+}
+
+void tst_Startup::modalWindowStaysAbove()
+{
+    QFETCH(bool, about);
+    Platform::MessageBox::setRecording(false); // a real box, which the later start finds open
+    std::pair<int, QString> later {-1, {}};
+    bool stillInFront = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        watch.stop();
+        // Offscreen windows have no order; on X the server is asked what shows at the modal window's middle.
+        const bool stacked = QGuiApplication::platformName() != u"offscreen"_s;
+        const QPoint middle = modal->mapToGlobal(modal->rect().center());
+        const auto inFront = [&] {
+            return QApplication::activeWindow() == modal && (!stacked || QApplication::topLevelAt(middle) == modal);
+        };
+        if (QTest::qWaitFor(inFront)) {
+            later = run({m_file});
+            stillInFront = QTest::qWaitFor(inFront);
+        }
+        modal->close();
+    });
+    watch.start(10);
+    QVERIFY(start(about ? QStringList() : QStringList {u"gone.txt"_s}));
+    if (about)
+        QTest::mouseClick(control(m_form, "lblAbout"), Qt::LeftButton);
+    QTRY_VERIFY(!watch.isActive() && !QApplication::activeModalWidget());
+    QCOMPARE(later, std::pair(0, QString()));
+    QCOMPARE(queue(true), QStringList {m_file});
+    QVERIFY2(stillInFront, "the window came above its modal window, or took the keyboard from it");
 }
 
 void tst_Startup::otherUserQueuesNothing_data()

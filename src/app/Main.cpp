@@ -53,11 +53,19 @@ void complain(const QString& line)
 // at least marked as wanting attention.
 void comeForward(QWidget* window)
 {
-    if (window->isMinimized())
-        window->showNormal();
-    window->raise();
-    window->activateWindow();
-    if (QWindow* handle = window->windowHandle())
+    // A modal box open over the window comes forward after it, with the boxes it was opened from: a window raised
+    // above its own modal box ignores every click, with nothing to show why.
+    QWidgetList stack {window};
+    for (QWidget* box = QApplication::activeModalWidget(); box && box != window;
+         box = box->parentWidget() ? box->parentWidget()->window() : nullptr)
+        stack.insert(1, box);
+    for (QWidget* widget : std::as_const(stack)) {
+        if (widget->isMinimized())
+            widget->showNormal();
+        widget->raise();
+    }
+    stack.last()->activateWindow();
+    if (QWindow* handle = stack.last()->windowHandle())
         handle->requestActivate();
     QApplication::alert(window);
 }
