@@ -105,6 +105,8 @@ private Q_SLOTS:
     void answersWithoutDisplay();
     void refusedWhileThatModeRuns_data();
     void refusedWhileThatModeRuns();
+    void modalWindowStaysAbove_data();
+    void modalWindowStaysAbove();
     void otherUserQueuesNothing_data();
     void otherUserQueuesNothing();
     void malformedMessagesAreDropped_data();
@@ -167,6 +169,12 @@ QStringList tst_Startup::queue(bool encrypt) const
 // The built program, started in the files' folder, on this test's display and runtime folder.
 void tst_Startup::launch(QProcess& process, const QStringList& arguments)
 {
+    // Its message boxes are printed on standard output, where the test reads them; nobody could click them.
+    QProcessEnvironment environment = process.processEnvironment();
+    if (environment.isEmpty())
+        environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"ZAFREL_TEST_PRINT_MESSAGES"_s, u"1"_s);
+    process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(ZAFREL));
     process.setArguments(arguments);
     process.setWorkingDirectory(m_dir.path());
@@ -234,7 +242,7 @@ void tst_Startup::filesReachTheQueue()
     QCOMPARE(queue(!encrypt), QStringList());
     QVERIFY(!control(m_form, modeFacts(!encrypt).run)->isEnabled());
 
-    // A first start names what it left out in one message once its window shows; a later start on standard error.
+    // A first start names what it left out in one message once its window shows; a later start in its own.
     QList<Platform::MessageBox::Shown> shown;
     if (!later && !leftOut.isEmpty())
         QTRY_VERIFY(!(shown += Platform::MessageBox::takeShown()).isEmpty());
@@ -311,26 +319,77 @@ void tst_Startup::refusedWhileThatModeRuns()
 
     // The later start comes in the run's first yield; the run is cancelled once it has ended.
     std::pair<int, QString> later;
+    QString printed; // its message boxes
     QTimer::singleShot(0, this, [&] {
         QProcess process;
         QEventLoop loop;
         connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        launch(process, {encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file});
+        launch(process, {encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file, u"gone.enc"_s});
         if (process.state() != QProcess::NotRunning)
             loop.exec();
         later = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+        printed = QString::fromLocal8Bit(process.readAllStandardOutput());
         cmdDecrypt->click();
     });
     QTest::mouseClick(cmdDecrypt, Qt::LeftButton);
 
-    if (encrypt)
-        QCOMPARE(later, std::pair(0, QString()));
-    else
-        QCOMPARE(later,
-                 std::pair(1, u"zafrel: the open window is decrypting files; queue these once its run has ended\n"_s));
+    // Started from a file manager, whose standard error nobody reads, the later start says it on screen as well.
+    const QString gone = m_dir.filePath(u"gone.enc"_s);
+    const QString leftOut = u"Zafrel queues only existing files. These were left out:\n\n"_s + gone;
+    QString complaint = u"zafrel: %1: no existing file, not queued\n"_s.arg(gone);
+    QString box = leftOut;
+    if (!encrypt) {
+        complaint.prepend(u"zafrel: the open window is decrypting files; queue these once its run has ended\n"_s);
+        box = u"The open window is decrypting files; queue these once its run has ended. These were not queued:\n\n"_s
+            + m_file + u"\n\n"_s + leftOut;
+    }
+    QCOMPARE(later, std::pair(1, complaint));
+    // Where no screen would show it, there is no box.
+    QCOMPARE(printed, QGuiApplication::platformName() == u"offscreen"_s ? QString() : u"[48] "_s + box + u'\n');
     QCOMPARE(queue(true), encrypt ? QStringList {m_file} : QStringList());
     // The cancel emptied the decrypt queue; the refused file never joined it.
     QCOMPARE(queue(false), QStringList());
+}
+
+void tst_Startup::modalWindowStaysAbove_data()
+{
+    QTest::addColumn<bool>("about"); // the modal window: the About window, which has no owner, or a message box
+    QTest::newRow("the files left out") << false;
+    QTest::newRow("About") << true;
+}
+
+void tst_Startup::modalWindowStaysAbove()
+{
+    QFETCH(bool, about);
+    Platform::MessageBox::setRecording(false); // a real box, which the later start finds open
+    std::pair<int, QString> later {-1, {}};
+    bool stillInFront = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        watch.stop();
+        // Offscreen windows have no order; on X the server is asked what shows at the modal window's middle.
+        const bool stacked = QGuiApplication::platformName() != u"offscreen"_s;
+        const QPoint middle = modal->mapToGlobal(modal->rect().center());
+        const auto inFront = [&] {
+            return QApplication::activeWindow() == modal && (!stacked || QApplication::topLevelAt(middle) == modal);
+        };
+        if (QTest::qWaitFor(inFront)) {
+            later = run({m_file});
+            stillInFront = QTest::qWaitFor(inFront);
+        }
+        modal->close();
+    });
+    watch.start(10);
+    QVERIFY(start(about ? QStringList() : QStringList {u"gone.txt"_s}));
+    if (about)
+        QTest::mouseClick(control(m_form, "lblAbout"), Qt::LeftButton);
+    QTRY_VERIFY(!watch.isActive() && !QApplication::activeModalWidget());
+    QCOMPARE(later, std::pair(0, QString()));
+    QCOMPARE(queue(true), QStringList {m_file});
+    QVERIFY2(stillInFront, "the window came above its modal window, or took the keyboard from it");
 }
 
 void tst_Startup::otherUserQueuesNothing_data()

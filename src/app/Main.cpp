@@ -25,13 +25,23 @@ namespace {
 // A message box holds so many names before it grows past the screen.
 constexpr qsizetype NamedAtMost = 20;
 
-QString notFilesMessage(const QStringList& paths)
+QString named(const QStringList& paths)
 {
-    QString text = u"Zafrel queues only existing files. These were left out:\n\n"_s
-        + paths.first(std::min(paths.size(), NamedAtMost)).join(u'\n');
+    QString text = paths.first(std::min(paths.size(), NamedAtMost)).join(u'\n');
     if (paths.size() > NamedAtMost)
         text += u"\n(and %1 more)"_s.arg(paths.size() - NamedAtMost);
     return text;
+}
+
+QString notFilesMessage(const QStringList& paths)
+{
+    return u"Zafrel queues only existing files. These were left out:\n\n"_s + named(paths);
+}
+
+// The open window's reason begins in lower case, to follow "zafrel: " on standard error.
+QString refusedMessage(const QString& refusal, const QStringList& paths)
+{
+    return refusal.left(1).toUpper() + refusal.mid(1) + u". These were not queued:\n\n"_s + named(paths);
 }
 
 void complain(const QString& line)
@@ -43,13 +53,44 @@ void complain(const QString& line)
 // at least marked as wanting attention.
 void comeForward(QWidget* window)
 {
-    if (window->isMinimized())
-        window->showNormal();
-    window->raise();
-    window->activateWindow();
-    if (QWindow* handle = window->windowHandle())
+    // A modal box open over the window comes forward after it, with the boxes it was opened from: a window raised
+    // above its own modal box ignores every click, with nothing to show why.
+    QWidgetList stack {window};
+    for (QWidget* box = QApplication::activeModalWidget(); box && box != window;
+         box = box->parentWidget() ? box->parentWidget()->window() : nullptr)
+        stack.insert(1, box);
+    for (QWidget* widget : std::as_const(stack)) {
+        if (widget->isMinimized())
+            widget->showNormal();
+        widget->raise();
+    }
+    stack.last()->activateWindow();
+    if (QWindow* handle = stack.last()->windowHandle())
         handle->requestActivate();
     QApplication::alert(window);
+}
+
+// Where no screen shows a window, a message box would wait for a click that cannot come.
+bool screenShown()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != u"offscreen"_s && platform != u"minimal"_s;
+}
+
+// A start from a file manager has no terminal: whatever it did not queue is said on screen too.
+void sayNotQueued(const Platform::HandoverReply& reply, const QStringList& refused, const QStringList& notFiles)
+{
+    if (!reply.accepted)
+        complain(reply.refusal);
+    for (const QString& path : notFiles)
+        complain(u"%1: no existing file, not queued"_s.arg(path));
+    QStringList messages;
+    if (!reply.accepted && !refused.isEmpty())
+        messages.append(refusedMessage(reply.refusal, refused));
+    if (!notFiles.isEmpty())
+        messages.append(notFilesMessage(notFiles));
+    if (!messages.isEmpty() && screenShown())
+        Platform::MessageBox::show(nullptr, messages.join(u"\n\n"_s), Platform::MessageBox::Exclamation);
 }
 
 } // namespace
@@ -78,13 +119,8 @@ std::optional<int> handOver(const CommandLine& line)
     const std::optional<Platform::HandoverReply> reply = Platform::InstanceChannel::handOver(address, files);
     if (!reply)
         return {};
-    if (!reply->accepted) {
-        complain(reply->refusal);
-        return 1;
-    }
-    for (const QString& path : notFiles)
-        complain(u"%1: no existing file, not queued"_s.arg(path));
-    return notFiles.isEmpty() ? 0 : 1;
+    sayNotQueued(*reply, files.paths, notFiles);
+    return reply->accepted && notFiles.isEmpty() ? 0 : 1;
 }
 
 void Main(const CommandLine& line)

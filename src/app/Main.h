@@ -10,8 +10,8 @@ struct CommandLine;
 void SetUpApplication();
 
 // A start with files first offers them to the window already open for this user and display. When that window
-// answers, this start is over: the result is the exit status (the refusal or the files left out are on standard
-// error). Nothing when no window answers, or there are no files.
+// answers, this start is over: the result is the exit status. A refusal and the files left out are said on standard
+// error and in a message box of this start's own. Nothing when no window answers, or there are no files.
 [[nodiscard]] std::optional<int> handOver(const CommandLine& line);
 
 // Creates the main window, loads it and shows it; the event loop then runs the application. The command line's
