@@ -12,7 +12,6 @@
 #include "widgets/StatusList.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <functional>
@@ -42,14 +41,6 @@ void placeRowBar(QProgressBar* bar, const StatusList* list, const QPersistentMod
     if (bar->geometry() != place)
         bar->setGeometry(place);
     bar->show();
-}
-
-// Bars are touched only when their whole-number value changes: a file of 1002 to 1500 bytes stops at every
-// byte, but its bars move at most about 100 times.
-void setBarValue(QProgressBar* bar, int value)
-{
-    if (bar->value() != value)
-        bar->setValue(value);
 }
 
 // The message of a file that fails, in both modes.
@@ -98,7 +89,7 @@ public:
         if (output.isEmpty())
             return failFile(FileError::nameTooShort());
         // Read afresh for every file: the key box can be emptied while an earlier file yields.
-        const QByteArray key = keyBytes(m_mode.key->text());
+        const QByteArray key = keyBytes(m_mode.keyText());
         if (key.isEmpty())
             return failFile(u"No key given!"_s);
         showBars();
@@ -125,7 +116,7 @@ private:
     // checkpoints is written before anybody could see it.
     void showBars()
     {
-        m_mode.bar->setVisible(true);
+        m_mode.showBar();
         if (checkpointCount(m_state.lngFileBytes) > 0)
             placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
     }
@@ -143,14 +134,14 @@ private:
     {
         if (m_state.blnCancel != False)
             return stop();
-        setBarValue(m_controls.proglvw, shownPercent(rowPercent(i, length)));
+        Look::setBarValue(m_controls.proglvw, shownPercent(rowPercent(i, length)));
         const OverallPercent overall
             = overallPercent(i, length, m_state.lngFileBytes, m_state.lngTotalBytes, m_state.intProgressBase);
         if (overall.error.isError()) {
             m_progressError = overall.error;
             return false;
         }
-        setBarValue(m_mode.bar, overall.shown());
+        m_mode.setBarValue(overall.shown());
         placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
         // The list's refresh: only the bars change here, and they reach the screen once a frame, before the yield.
         m_frames.presentIfDue();
@@ -165,9 +156,8 @@ private:
     [[nodiscard]] bool stop()
     {
         m_cancelled = true;
-        m_controls.proglvw->setValue(0);
-        m_controls.proglvw->hide();
-        m_mode.bar->setValue(0);
+        resetRowBar(m_controls.proglvw);
+        m_mode.resetBar();
         return false;
     }
 
@@ -210,7 +200,7 @@ private:
         m_controls.lvw->setSubItemIcon(m_row, StatusList::Status, m_controls.imgl.image(Resources::ErrorImageKey));
         if (error) {
             m_controls.proglvw->hide();
-            m_mode.bar->setValue(0);
+            m_mode.resetBar();
         }
         return false;
     }
@@ -228,6 +218,12 @@ private:
 };
 
 } // namespace
+
+void resetRowBar(QProgressBar* proglvw)
+{
+    proglvw->setValue(0);
+    proglvw->hide();
+}
 
 void reportError(QWidget* owner, const QString& lead, const FileError& error)
 {
