@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -131,6 +132,8 @@ private Q_SLOTS:
     void cancelFromOtherMode();
     void missingQueuedFile_data();
     void missingQueuedFile();
+    void messageBeforeTheReset_data();
+    void messageBeforeTheReset();
     void keyEditedDuringRun();
     void aboutHoldsTheRun();
     void progressBase_data();
@@ -600,6 +603,58 @@ void tst_Runs::missingQueuedFile()
     QCOMPARE(m_form->blnCancel, False);
     QVERIFY(!QFile::exists(files[1]));
     CHECKED(verifyFolderHolds({files[0], files[2]}));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::messageBeforeTheReset_data()
+{
+    QTest::addColumn<bool>("fileFails");
+    QTest::newRow("the run's error exit, after a completed run") << false;
+    QTest::newRow("a file's error path, halfway through the run") << true;
+}
+
+// An error's message shows over the window as the error found it: the bars, and the row's status, are put back
+// only once the user has read it. Answered in the real message box while it is up.
+void tst_Runs::messageBeforeTheReset()
+{
+    QFETCH(bool, fileFails);
+    const Panel p = panel(true);
+    const QString done = makeFile(u"done"_s, testBytes(3001, 1));
+    const QString failing = makeFile(u"failing"_s, testBytes(3001, 2));
+    p.key->setText(u"k"_s);
+    if (fileFails) {
+        QVERIFY(QDir(m_dir->path()).mkdir(u"failing.enc"_s));
+        CHECKED(enqueue(p, {done, failing}));
+    } else {
+        // A completed run leaves its bar at 100; the next run's size pass finds its file gone.
+        CHECKED(enqueue(p, {done}));
+        QTest::mouseClick(p.run, Qt::LeftButton);
+        QVERIFY(QFile::remove(failing));
+        m_inputs.remove(failing);
+        CHECKED(enqueue(p, {failing}));
+    }
+    int barWhileShown = -1;
+    QString statusWhileShown;
+    onYield([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return false;
+        barWhileShown = p.bar->value();
+        statusWhileShown = m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status);
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    });
+    Platform::MessageBox::setRecording(false);
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    Platform::MessageBox::setRecording(true);
+
+    QCOMPARE(barWhileShown, fileFails ? 50 : 100);
+    QCOMPARE(p.bar->value(), 0);
+    if (fileFails) {
+        QCOMPARE(statusWhileShown, u"Loading..."_s);
+        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(1), StatusList::Status), u"Is a directory"_s);
+    }
+    CHECKED(verifyIdle(p, true));
     CHECKED(verifyInputsUnchanged());
 }
 

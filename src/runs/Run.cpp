@@ -185,14 +185,16 @@ private:
         m_mode.clearQueue();
     }
 
-    // The queue and the rows stay, and the run button stays enabled, so the user can fix the queue and retry.
+    // The message first, over the panel as the failure found it; then the idle picture, both bars back at 0, the idle
+    // captions, in that order. The queue and the rows stay, and the run button stays enabled, so the user can fix
+    // the queue and retry.
     void fail(const FileError& error)
     {
         reportError(m_controls.window, QString::fromUtf16(m_design.errorLead) + u"us with the details."_s, error);
         m_mode.showIdlePicture();
-        m_mode.showIdleCaptions();
         m_mode.resetBar();
         resetRowBar(m_controls.proglvw);
+        m_mode.showIdleCaptions();
         m_state.blnCancel = False;
         m_state.blnRunning = False;
         m_mode.unlockQueue();
