@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,7 +56,7 @@ private:
     bool process(const QString& path, bool encrypt, qint64 totalBytes);
     QString status() const { return m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status); }
     qint64 statusIconKey() const { return m_form->lvw->subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
-    qint64 redCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
+    qint64 keyedCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
 
     std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
@@ -71,6 +72,15 @@ void tst_ProcessFile::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     m_form->txtKeyEnc->setText(u"k\u0141y"_s);
     m_form->txtKeyDec->setText(u"k\u0141y"_s);
+    // The window's list has one red cross, at place 2 and under the key "error_small". Here the key names a picture
+    // of its own, so a status shows which way it took its cross.
+    QPixmap keyed(16, 16);
+    keyed.fill(Qt::blue);
+    ImageList imgl;
+    for (int i = 1; i <= 3; ++i)
+        imgl.add(m_form->imgl.image(i));
+    imgl.add(QIcon(keyed), u"error_small"_s);
+    m_form->imgl = imgl;
 }
 
 void tst_ProcessFile::cleanup()
@@ -253,7 +263,7 @@ void tst_ProcessFile::errorPath()
     QCOMPARE(shown.first().text, ErrorText + u"\r\n"_s + QString::number(number) + u"\r\n"_s + description);
     QCOMPARE(shown.first().style, 0);
     QCOMPARE(status(), description);
-    QCOMPARE(statusIconKey(), redCrossKey());
+    QCOMPARE(statusIconKey(), keyedCrossKey());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(m_form->progDec->value(), 0);
     QCOMPARE(entries(m_dir->path()), leftInFolder);
@@ -275,7 +285,7 @@ void tst_ProcessFile::keyEmptiedDuringAYield()
     QVERIFY(process(first, true, 2050));
     QVERIFY(!process(second, true, 2050));
     QCOMPARE(status(), u"No key given!"_s);
-    QCOMPARE(statusIconKey(), redCrossKey());
+    QCOMPARE(statusIconKey(), keyedCrossKey());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(entries(m_dir->path()), QStringList({u"first"_s, u"first.enc"_s, u"second"_s}));
     QCOMPARE(readAll(second), testBytes(50));

@@ -55,12 +55,15 @@ struct Failure
         : why(fileError.description)
         , error(fileError)
     { }
-    Failure(const QString& refusal)
+    Failure(const QString& refusal, Resources::ListImage place = {})
         : why(refusal)
+        , crossByPlace(place)
     { }
 
     QString why;
     FileError error;
+    // The red cross taken by its place in the image list (a file too small); otherwise by its key.
+    Resources::ListImage crossByPlace {};
 };
 
 // One call of ProcessFile: the file's row, the controls of its mode, and the way it ends.
@@ -83,7 +86,7 @@ public:
         if (const FileError error = open(transform, measuredLength); error.isError())
             return failFile(error);
         if (tooSmallToTransform(m_state.lngFileBytes))
-            return failFile(u"File Too small"_s);
+            return failFile({u"File Too small"_s, Resources::RedCrossImage});
         // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
         const QString output = outputPath(strPath, m_encrypt);
         if (output.isEmpty())
@@ -189,15 +192,19 @@ private:
         return false;
     }
 
-    // Every way a file fails ends here. Its Status cell says why, under the red cross. A file that met an error, not
-    // one refused, is reported in a message box first and leaves neither bar standing.
+    // Every way a file fails ends here. Its Status cell says why, under the red cross: image 2 of the image list for
+    // a file too small, the image keyed "error_small" for the rest (in the window's list one picture). A file that
+    // met an error, not one refused, is reported in a message box first and leaves neither bar standing.
     [[nodiscard]] bool failFile(const Failure& failure)
     {
         const bool error = failure.error.isError();
         if (error)
             reportError(m_controls.window, ErrorLead.toString(), failure.error);
         m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.why);
-        m_controls.lvw->setSubItemIcon(m_row, StatusList::Status, m_controls.imgl.image(Resources::ErrorImageKey));
+        const ImageList& imgl = m_controls.imgl;
+        m_controls.lvw->setSubItemIcon(m_row, StatusList::Status,
+                                       failure.crossByPlace ? imgl.image(failure.crossByPlace)
+                                                            : imgl.image(Resources::ErrorImageKey));
         if (error) {
             m_controls.proglvw->hide();
             m_mode.resetBar();
