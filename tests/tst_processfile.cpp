@@ -54,8 +54,8 @@ private Q_SLOTS:
 private:
     // Adds the file's row as a run does, makes it itmCurrent and calls ProcessFile.
     bool process(const QString& path, bool encrypt, qint64 totalBytes);
-    QString status() const { return m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status); }
-    qint64 statusIconKey() const { return m_form->lvw->subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
+    QString status() const { return subItem(m_form->itmCurrent, StatusList::Status); }
+    qint64 statusIconKey() const { return subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
     qint64 keyedCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
 
     std::optional<RecordedSeams> m_seams;
@@ -298,7 +298,7 @@ void tst_ProcessFile::rowRemovedDuringAYield()
     QTimer::singleShot(0, m_form.get(), [&] { m_form->lvw->removeAllRows(); });
 
     QVERIFY(process(path, true, 20000));
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(readAll(m_dir->filePath(u"in.enc"_s)), reference(testBytes(20000), u"k\u0141y"_s));
 }
@@ -329,11 +329,11 @@ void tst_ProcessFile::rowBarFollowsItsRow()
                 firstPlace = m_form->proglvw->geometry();
                 QVERIFY(m_form->proglvw->isVisible());
                 QCOMPARE(firstPlace, expectedPlace());
-                m_form->lvw->scrollTo(m_form->lvw->row(30), QAbstractItemView::PositionAtTop);
+                m_form->lvw->scrollTo(listRow(m_form->lvw, 30), QAbstractItemView::PositionAtTop);
                 break;
             case 10:
                 hiddenOutOfSight = m_form->proglvw->isHidden();
-                m_form->lvw->scrollTo(m_form->lvw->row(1), QAbstractItemView::PositionAtTop);
+                m_form->lvw->scrollTo(listRow(m_form->lvw, 1), QAbstractItemView::PositionAtTop);
                 break;
             case 15: {
                 scrolledPlace = m_form->proglvw->geometry();

@@ -129,8 +129,6 @@ void ModePanel::addFiles()
     request.filterPattern = text(design.filterPattern);
     // Until files are chosen, the folder Zafrel was started in.
     request.initialFolder = m_addFolder.isEmpty() ? QDir::currentPath() : m_addFolder;
-    request.multipleSelection = true;
-    request.existingFilesOnly = true;
     // The whole selection is taken, however long: no answer is too large to queue.
     queueChosen(Platform::FileDialog::getOpenFileNames(request));
 }
