@@ -249,10 +249,11 @@ bool runInWindow(frmMain& form, const QStringList& files, const QString& key)
     form.cmdEncrypt->setEnabled(true);
     form.txtKeyEnc->setText(key);
     form.cmdEncrypt->click();
-    if (!Platform::MessageBox::takeShown().isEmpty() || form.lvw->rowCount() != files.size())
+    const QAbstractItemModel* rows = form.lvw->model();
+    if (!Platform::MessageBox::takeShown().isEmpty() || rows->rowCount() != files.size())
         return false;
     for (int row = 0; row < files.size(); ++row)
-        if (form.lvw->subItem(form.lvw->row(row), StatusList::Status) != u"Encrypted"_s)
+        if (rows->index(row, StatusList::Status).data().toString() != u"Encrypted"_s)
             return false;
     return true;
 }

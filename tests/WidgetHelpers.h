@@ -5,8 +5,11 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "widgets/StatusList.h"
 
+#include <QIcon>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QtGlobal>
 
@@ -17,6 +20,25 @@ template<typename W = QWidget> W* control(const QObject* window, const char* nam
     if (!w)
         qFatal("no control %s", name);
     return w;
+}
+
+// What the status list shows, read through its model as any view reads it: its rows, and the text and icon of a
+// row's cell (sub-item 0 is the row's own text and image). A removed row shows nothing.
+inline int rowCount(const StatusList* list)
+{
+    return list->model()->rowCount();
+}
+inline QPersistentModelIndex listRow(const StatusList* list, int index)
+{
+    return QPersistentModelIndex(list->model()->index(index, 0));
+}
+inline QString subItem(const QModelIndex& row, int subItem)
+{
+    return row.siblingAtColumn(subItem).data().toString();
+}
+inline QIcon subItemIcon(const QModelIndex& row, int subItem)
+{
+    return row.siblingAtColumn(subItem).data(Qt::DecorationRole).value<QIcon>();
 }
 
 // While it lives, no message box, dialog or browser opens: the seams record what was asked (and the dialog

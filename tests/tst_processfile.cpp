@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,9 +54,9 @@ private Q_SLOTS:
 private:
     // Adds the file's row as a run does, makes it itmCurrent and calls ProcessFile.
     bool process(const QString& path, bool encrypt, qint64 totalBytes);
-    QString status() const { return m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status); }
-    qint64 statusIconKey() const { return m_form->lvw->subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
-    qint64 redCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
+    QString status() const { return subItem(m_form->itmCurrent, StatusList::Status); }
+    qint64 statusIconKey() const { return subItemIcon(m_form->itmCurrent, StatusList::Status).cacheKey(); }
+    qint64 keyedCrossKey() const { return m_form->imgl.image(u"error_small"_s).cacheKey(); }
 
     std::optional<RecordedSeams> m_seams;
     std::unique_ptr<frmMain> m_form;
@@ -71,6 +72,15 @@ void tst_ProcessFile::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
     m_form->txtKeyEnc->setText(u"k\u0141y"_s);
     m_form->txtKeyDec->setText(u"k\u0141y"_s);
+    // The window's list has one red cross, at place 2 and under the key "error_small". Here the key names a picture
+    // of its own, so a status shows which way it took its cross.
+    QPixmap keyed(16, 16);
+    keyed.fill(Qt::blue);
+    ImageList imgl;
+    for (int i = 1; i <= 3; ++i)
+        imgl.add(m_form->imgl.image(i));
+    imgl.add(QIcon(keyed), u"error_small"_s);
+    m_form->imgl = imgl;
 }
 
 void tst_ProcessFile::cleanup()
@@ -253,7 +263,7 @@ void tst_ProcessFile::errorPath()
     QCOMPARE(shown.first().text, ErrorText + u"\r\n"_s + QString::number(number) + u"\r\n"_s + description);
     QCOMPARE(shown.first().style, 0);
     QCOMPARE(status(), description);
-    QCOMPARE(statusIconKey(), redCrossKey());
+    QCOMPARE(statusIconKey(), keyedCrossKey());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(m_form->progDec->value(), 0);
     QCOMPARE(entries(m_dir->path()), leftInFolder);
@@ -275,7 +285,7 @@ void tst_ProcessFile::keyEmptiedDuringAYield()
     QVERIFY(process(first, true, 2050));
     QVERIFY(!process(second, true, 2050));
     QCOMPARE(status(), u"No key given!"_s);
-    QCOMPARE(statusIconKey(), redCrossKey());
+    QCOMPARE(statusIconKey(), keyedCrossKey());
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(entries(m_dir->path()), QStringList({u"first"_s, u"first.enc"_s, u"second"_s}));
     QCOMPARE(readAll(second), testBytes(50));
@@ -288,7 +298,7 @@ void tst_ProcessFile::rowRemovedDuringAYield()
     QTimer::singleShot(0, m_form.get(), [&] { m_form->lvw->removeAllRows(); });
 
     QVERIFY(process(path, true, 20000));
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     QVERIFY(m_form->proglvw->isHidden());
     QCOMPARE(readAll(m_dir->filePath(u"in.enc"_s)), reference(testBytes(20000), u"k\u0141y"_s));
 }
@@ -319,11 +329,11 @@ void tst_ProcessFile::rowBarFollowsItsRow()
                 firstPlace = m_form->proglvw->geometry();
                 QVERIFY(m_form->proglvw->isVisible());
                 QCOMPARE(firstPlace, expectedPlace());
-                m_form->lvw->scrollTo(m_form->lvw->row(30), QAbstractItemView::PositionAtTop);
+                m_form->lvw->scrollTo(listRow(m_form->lvw, 30), QAbstractItemView::PositionAtTop);
                 break;
             case 10:
                 hiddenOutOfSight = m_form->proglvw->isHidden();
-                m_form->lvw->scrollTo(m_form->lvw->row(1), QAbstractItemView::PositionAtTop);
+                m_form->lvw->scrollTo(listRow(m_form->lvw, 1), QAbstractItemView::PositionAtTop);
                 break;
             case 15: {
                 scrolledPlace = m_form->proglvw->geometry();

@@ -158,8 +158,6 @@ void tst_Queue::addRequestsEachModesDialog()
     QCOMPARE(r.filterDescription, names(mode).filterDescription);
     QCOMPARE(r.filterPattern, names(mode).filterPattern);
     QCOMPARE(r.initialFolder, QDir::currentPath());
-    QVERIFY(r.multipleSelection);
-    QVERIFY(r.existingFilesOnly);
 }
 
 void tst_Queue::addQueuesChosenFiles_data()
@@ -266,7 +264,7 @@ void tst_Queue::clearEmptiesOnlyTheQueue()
     QCOMPARE(m_form->lngFileBytes, 0);
     QVERIFY(control(names(mode).run)->isEnabled());
     QCOMPARE(key->text(), u"secret"_s);
-    QCOMPARE(m_form->lvw->rowCount(), 1);
+    QCOMPARE(rowCount(m_form->lvw), 1);
     QCOMPARE(queueEntries(queue(other)), QStringList {u"/data/other.enc"_s});
 }
 

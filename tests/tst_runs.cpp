@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -131,6 +132,8 @@ private Q_SLOTS:
     void cancelFromOtherMode();
     void missingQueuedFile_data();
     void missingQueuedFile();
+    void messageBeforeTheReset_data();
+    void messageBeforeTheReset();
     void keyEditedDuringRun();
     void aboutHoldsTheRun();
     void progressBase_data();
@@ -327,14 +330,14 @@ void tst_Runs::runOverFiles()
 
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
     const StatusList* lvw = m_form->lvw;
-    QCOMPARE(lvw->rowCount(), 3);
+    QCOMPARE(rowCount(lvw), 3);
     for (int r = 0; r < 3; ++r) {
-        const QPersistentModelIndex row = lvw->row(r);
-        QVERIFY(sameImage(lvw->rowIcon(row), m_form->imgl.image(p.facts.rowImage)));
-        QVERIFY(lvw->subItem(row, 0).isEmpty());
-        QCOMPARE(lvw->subItem(row, StatusList::FileNo), QString::number(r + 1));
-        QCOMPARE(lvw->subItem(row, StatusList::Path), files.at(r));
-        QCOMPARE(lvw->subItem(row, StatusList::Status), p.facts.success);
+        const QPersistentModelIndex row = listRow(lvw, r);
+        QVERIFY(sameImage(subItemIcon(row, 0), m_form->imgl.image(p.facts.rowImage)));
+        QVERIFY(subItem(row, 0).isEmpty());
+        QCOMPARE(subItem(row, StatusList::FileNo), QString::number(r + 1));
+        QCOMPARE(subItem(row, StatusList::Path), files.at(r));
+        QCOMPARE(subItem(row, StatusList::Status), p.facts.success);
         CHECKED(verifyOutput(p, files.at(r), key));
     }
     QCOMPARE(p.queue->count(), 0);
@@ -350,7 +353,7 @@ void tst_Runs::runOverFiles()
 
     // A click after the completed run finds the queue empty: the rows go and the run button is disabled.
     QTest::mouseClick(p.run, Qt::LeftButton);
-    QCOMPARE(lvw->rowCount(), 0);
+    QCOMPARE(rowCount(lvw), 0);
     QVERIFY(!p.run->isEnabled());
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
 }
@@ -371,11 +374,11 @@ void tst_Runs::failingFileKeepsItsStatus()
     QCOMPARE(shown[0].style, 0);
     QVERIFY2(shown[0].text.endsWith(u"\r\n21\r\nIs a directory"_s), qPrintable(shown[0].text));
     const StatusList* lvw = m_form->lvw;
-    QCOMPARE(lvw->rowCount(), 3);
-    QCOMPARE(lvw->subItem(lvw->row(0), StatusList::Status), p.facts.success);
-    QCOMPARE(lvw->subItem(lvw->row(1), StatusList::Status), u"Is a directory"_s);
-    QVERIFY(sameImage(lvw->subItemIcon(lvw->row(1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
-    QCOMPARE(lvw->subItem(lvw->row(2), StatusList::Status), p.facts.success);
+    QCOMPARE(rowCount(lvw), 3);
+    QCOMPARE(subItem(listRow(lvw, 0), StatusList::Status), p.facts.success);
+    QCOMPARE(subItem(listRow(lvw, 1), StatusList::Status), u"Is a directory"_s);
+    QVERIFY(sameImage(subItemIcon(listRow(lvw, 1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
+    QCOMPARE(subItem(listRow(lvw, 2), StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[0], u"k"_s));
     CHECKED(verifyOutput(p, files[2], u"k"_s));
     QVERIFY(QFileInfo(p.outputOf(files[1])).isDir());
@@ -423,7 +426,7 @@ void tst_Runs::startRefusals()
     } else {
         QVERIFY(shown.isEmpty());
     }
-    QCOMPARE(m_form->lvw->rowCount(), runs ? 1 : 0);
+    QCOMPARE(rowCount(m_form->lvw), runs ? 1 : 0);
     QCOMPARE(p.queue->count(), queued && !runs ? 1 : 0);
     CHECKED(verifyIdle(p, runEnabledAfter));
     if (runs)
@@ -463,10 +466,10 @@ void tst_Runs::cancel()
     int rowsAfterCancel = 0;
     onYield([&] {
         if (clicked) {
-            rowsAfterCancel = std::max(rowsAfterCancel, m_form->lvw->rowCount());
+            rowsAfterCancel = std::max(rowsAfterCancel, rowCount(m_form->lvw));
             return false;
         }
-        if (m_form->lvw->rowCount() != cancelledFile)
+        if (rowCount(m_form->lvw) != cancelledFile)
             return false;
         if (atLastCheckpoint ? m_form->proglvw->value() < 100 : m_form->proglvw->value() < 40)
             return false;
@@ -478,7 +481,7 @@ void tst_Runs::cancel()
     QVERIFY(clicked);
 
     QCOMPARE(rowsAfterCancel, 0);
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     QCOMPARE(p.queue->count(), 0);
     CHECKED(verifyIdle(p, false));
     QVERIFY(!m_form->proglvw->isVisible());
@@ -500,7 +503,7 @@ void tst_Runs::cancel()
     // Back at rest: a further start runs over a newly queued file.
     CHECKED(enqueue(p, {files[4]}));
     QTest::mouseClick(p.run, Qt::LeftButton);
-    QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(0), StatusList::Status), p.facts.success);
+    QCOMPARE(subItem(listRow(m_form->lvw, 0), StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[4], u"Schlüssel"_s));
 }
 
@@ -543,7 +546,7 @@ void tst_Runs::cancelFromOtherMode()
     QCOMPARE(clicked.queue->count(), 0);
     CHECKED(verifyIdle(clicked, false));
     if (!startAgainInYield) {
-        QCOMPARE(m_form->lvw->rowCount(), 0);
+        QCOMPARE(rowCount(m_form->lvw), 0);
         // The stopped run's panel is at rest too, with its queue kept: no button says "Cancel" while nothing runs.
         CHECKED(verifyIdle(running, true));
         QCOMPARE(running.queue->count(), 2);
@@ -553,10 +556,10 @@ void tst_Runs::cancelFromOtherMode()
         QTest::mouseClick(running.run, Qt::LeftButton);
     }
     // One run over the kept queue, whole and alone: no row of the cancelled run, nothing written twice.
-    QCOMPARE(m_form->lvw->rowCount(), 2);
+    QCOMPARE(rowCount(m_form->lvw), 2);
     for (int r = 0; r < 2; ++r) {
-        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Path), files.at(r));
-        QCOMPARE(m_form->lvw->subItem(m_form->lvw->row(r), StatusList::Status), running.facts.success);
+        QCOMPARE(subItem(listRow(m_form->lvw, r), StatusList::Path), files.at(r));
+        QCOMPARE(subItem(listRow(m_form->lvw, r), StatusList::Status), running.facts.success);
         CHECKED(verifyOutput(running, files.at(r), u"key"_s));
     }
     CHECKED(verifyIdle(running, true));
@@ -590,7 +593,7 @@ void tst_Runs::missingQueuedFile()
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].text, p.facts.errorLead + u"\r\n2\r\nNo such file or directory"_s);
     QCOMPARE(shown[0].style, 0);
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     QCOMPARE(p.queue->count(), 3);
     // The message does not say which file it was: the queue box does.
     QCOMPARE(p.queue->currentIndex(), 1);
@@ -600,6 +603,58 @@ void tst_Runs::missingQueuedFile()
     QCOMPARE(m_form->blnCancel, False);
     QVERIFY(!QFile::exists(files[1]));
     CHECKED(verifyFolderHolds({files[0], files[2]}));
+    CHECKED(verifyInputsUnchanged());
+}
+
+void tst_Runs::messageBeforeTheReset_data()
+{
+    QTest::addColumn<bool>("fileFails");
+    QTest::newRow("the run's error exit, after a completed run") << false;
+    QTest::newRow("a file's error path, halfway through the run") << true;
+}
+
+// An error's message shows over the window as the error found it: the bars, and the row's status, are put back
+// only once the user has read it. Answered in the real message box while it is up.
+void tst_Runs::messageBeforeTheReset()
+{
+    QFETCH(bool, fileFails);
+    const Panel p = panel(true);
+    const QString done = makeFile(u"done"_s, testBytes(3001, 1));
+    const QString failing = makeFile(u"failing"_s, testBytes(3001, 2));
+    p.key->setText(u"k"_s);
+    if (fileFails) {
+        QVERIFY(QDir(m_dir->path()).mkdir(u"failing.enc"_s));
+        CHECKED(enqueue(p, {done, failing}));
+    } else {
+        // A completed run leaves its bar at 100; the next run's size pass finds its file gone.
+        CHECKED(enqueue(p, {done}));
+        QTest::mouseClick(p.run, Qt::LeftButton);
+        QVERIFY(QFile::remove(failing));
+        m_inputs.remove(failing);
+        CHECKED(enqueue(p, {failing}));
+    }
+    int barWhileShown = -1;
+    QString statusWhileShown;
+    onYield([&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return false;
+        barWhileShown = p.bar->value();
+        statusWhileShown = subItem(m_form->itmCurrent, StatusList::Status);
+        box->button(QMessageBox::Ok)->click();
+        return true;
+    });
+    Platform::MessageBox::setRecording(false);
+    QTest::mouseClick(p.run, Qt::LeftButton);
+    Platform::MessageBox::setRecording(true);
+
+    QCOMPARE(barWhileShown, fileFails ? 50 : 100);
+    QCOMPARE(p.bar->value(), 0);
+    if (fileFails) {
+        QCOMPARE(statusWhileShown, u"Loading..."_s);
+        QCOMPARE(subItem(listRow(m_form->lvw, 1), StatusList::Status), u"Is a directory"_s);
+    }
+    CHECKED(verifyIdle(p, true));
     CHECKED(verifyInputsUnchanged());
 }
 
@@ -664,7 +719,7 @@ void tst_Runs::aboutHoldsTheRun()
     QVERIFY(rowAtOpen >= 10 && rowAtOpen < 100);
     QCOMPARE(rowLater, rowAtOpen);
     QCOMPARE(overallLater, overallAtOpen);
-    QCOMPARE(m_form->lvw->subItem(m_form->itmCurrent, StatusList::Status), p.facts.success);
+    QCOMPARE(subItem(m_form->itmCurrent, StatusList::Status), p.facts.success);
     CHECKED(verifyOutput(p, files[0], u"key"_s));
     CHECKED(verifyInputsUnchanged());
 }
@@ -694,7 +749,7 @@ void tst_Runs::progressBase()
     QList<int> seen;
     int highest = 0;
     onYield([&] {
-        const int file = m_form->lvw->rowCount();
+        const int file = rowCount(m_form->lvw);
         if (file >= 2 && seen.size() < file - 1)
             seen.append(m_form->intProgressBase);
         highest = std::max(highest, p.bar->value());
@@ -726,8 +781,8 @@ void tst_Runs::fileChangedAfterMeasuring()
     QVERIFY2(shown[0].text.endsWith(u"\r\n16\r\nThe file changed while it was being read"_s),
              qPrintable(shown[0].text));
     const StatusList* lvw = m_form->lvw;
-    QCOMPARE(lvw->subItem(lvw->row(1), StatusList::Status), u"The file changed while it was being read"_s);
-    QVERIFY(sameImage(lvw->subItemIcon(lvw->row(1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
+    QCOMPARE(subItem(listRow(lvw, 1), StatusList::Status), u"The file changed while it was being read"_s);
+    QVERIFY(sameImage(subItemIcon(listRow(lvw, 1), StatusList::Status), m_form->imgl.image(u"error_small"_s)));
     CHECKED(verifyOutput(p, files[0], u"key"_s));
     CHECKED(verifyFolderHolds(QStringList(m_inputs.keys()) << p.outputOf(files[0])));
     CHECKED(verifyInputsUnchanged());
@@ -748,7 +803,7 @@ void tst_Runs::cancelBetweenSmallFiles()
     });
     QTest::mouseClick(p.run, Qt::LeftButton);
 
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     QCOMPARE(p.queue->count(), 0);
     CHECKED(verifyIdle(p, false));
     QVERIFY(Platform::MessageBox::takeShown().isEmpty());
@@ -808,7 +863,7 @@ void tst_Runs::keyboardOnly()
                           u"cmdEncrypt"_s}));
     QStringList busy;
     onYield([&] {
-        if (m_form->lvw->rowCount() < 2 || m_form->proglvw->value() < 40)
+        if (rowCount(m_form->lvw) < 2 || m_form->proglvw->value() < 40)
             return false;
         busy << p.run->accessibleName() << p.run->accessibleDescription();
         press(Qt::Key_Space);
@@ -847,7 +902,7 @@ void tst_Runs::screenShowsTheLastState()
     bool emptiedOnScreen = false;
     if (cancel) {
         onYield([&] {
-            if (m_form->lvw->rowCount() < 50)
+            if (rowCount(m_form->lvw) < 50)
                 return false;
             m_yield.stop();
             QTest::mouseClick(p.run, Qt::LeftButton);
@@ -858,11 +913,11 @@ void tst_Runs::screenShowsTheLastState()
     QTest::mouseClick(p.run, Qt::LeftButton);
 
     const StatusList* lvw = m_form->lvw;
-    QCOMPARE(lvw->rowCount(), cancel ? 0 : files.size());
+    QCOMPARE(rowCount(lvw), cancel ? 0 : files.size());
     QCOMPARE(emptiedOnScreen, cancel);
     // The list followed the files to the last, one too short to show its bar.
     if (!cancel)
-        QVERIFY(lvw->viewport()->rect().intersects(lvw->visualRect(lvw->row(lvw->rowCount() - 1))));
+        QVERIFY(lvw->viewport()->rect().intersects(lvw->visualRect(listRow(lvw, rowCount(lvw) - 1))));
     QTRY_VERIFY(onScreenAsDrawn(m_form.get(), lvw));
 }
 
@@ -879,14 +934,14 @@ void tst_Runs::screenShowsACancelAtOnce()
     CHECKED(enqueue(p, files));
     p.key->setText(u"key"_s);
     onYield([&] {
-        if (m_form->lvw->rowCount() < 2 || m_form->proglvw->value() < 40)
+        if (rowCount(m_form->lvw) < 2 || m_form->proglvw->value() < 40)
             return false;
         QTest::mouseClick(p.run, Qt::LeftButton);
         return true;
     });
     QTest::mouseClick(p.run, Qt::LeftButton);
 
-    QCOMPARE(m_form->lvw->rowCount(), 0);
+    QCOMPARE(rowCount(m_form->lvw), 0);
     CHECKED(verifyIdle(p, false));
     for (const QWidget* shown : std::initializer_list<const QWidget*> {m_form->lvw, p.run, p.label, p.desc})
         QVERIFY2(onScreenAsDrawn(m_form.get(), shown), qPrintable(shown->objectName()));
@@ -939,7 +994,7 @@ void tst_Runs::closeDuringRun()
     QVERIFY(closed);
     QVERIFY(!m_form->isVisible());
     // The run stopped in the first file and never began the second.
-    QCOMPARE(m_form->lvw->rowCount(), 1);
+    QCOMPARE(rowCount(m_form->lvw), 1);
     CHECKED(verifyFolderHolds(files));
     CHECKED(verifyInputsUnchanged());
 }

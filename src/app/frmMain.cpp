@@ -35,6 +35,13 @@ namespace {
 constexpr QStringView FileProgress = u"File progress";
 constexpr QStringView StatusOfFiles = u"Status";
 
+// A control of a mode's panel, which the window knows by the object name the panel gave it.
+template<typename Control> void bind(Control*& control, const ModePanel* panel, const char16_t* name)
+{
+    control = panel->findChild<Control*>(QString::fromUtf16(name), Qt::FindDirectChildrenOnly);
+    Q_ASSERT(control);
+}
+
 } // namespace
 
 frmMain::frmMain(QWidget* parent)
@@ -86,39 +93,39 @@ void frmMain::buildModeButtons()
     }
 }
 
-// Each panel draws itself from its mode's design and owns its controls; the window knows them by their names too.
+// Each panel draws itself from its mode's design and keeps its controls; the window knows them by their names too.
 void frmMain::buildPanels()
 {
     fraEncrypt = new ModePanel(EncryptMode, m_addFolder, this);
-    lblFilesEnc = fraEncrypt->filesLabel;
-    cmbFilesEnc = fraEncrypt->queue;
-    cmdAddEnc = fraEncrypt->add;
-    CmdClearEnc = fraEncrypt->clear;
-    lblKeyEnc = fraEncrypt->keyLabel;
-    txtKeyEnc = fraEncrypt->key;
-    cmdAutoKey = fraEncrypt->autoKey;
-    Line4 = fraEncrypt->upperLine;
-    Line3 = fraEncrypt->lowerLine;
-    cmdEncrypt = fraEncrypt->run;
-    lblEncryptNow = fraEncrypt->runLabel;
-    lblEncryptDescBig = fraEncrypt->runDesc;
-    Shape2 = fraEncrypt->shape;
-    progEnc = fraEncrypt->bar;
+    bind(lblFilesEnc, fraEncrypt, EncryptMode.filesLabel);
+    bind(cmbFilesEnc, fraEncrypt, EncryptMode.queue);
+    bind(cmdAddEnc, fraEncrypt, EncryptMode.add);
+    bind(CmdClearEnc, fraEncrypt, EncryptMode.clear);
+    bind(lblKeyEnc, fraEncrypt, EncryptMode.keyLabel);
+    bind(txtKeyEnc, fraEncrypt, EncryptMode.key);
+    bind(cmdAutoKey, fraEncrypt, EncryptMode.autoKey);
+    bind(Line4, fraEncrypt, EncryptMode.upperLine);
+    bind(Line3, fraEncrypt, EncryptMode.lowerLine);
+    bind(cmdEncrypt, fraEncrypt, EncryptMode.run);
+    bind(lblEncryptNow, fraEncrypt, EncryptMode.runLabel);
+    bind(lblEncryptDescBig, fraEncrypt, EncryptMode.runDesc);
+    bind(Shape2, fraEncrypt, EncryptMode.shape);
+    bind(progEnc, fraEncrypt, EncryptMode.bar);
 
     fraDecrypt = new ModePanel(DecryptMode, m_addFolder, this);
-    lblFilesDec = fraDecrypt->filesLabel;
-    cmbFilesDec = fraDecrypt->queue;
-    CmdAddDec = fraDecrypt->add;
-    CmdClearDec = fraDecrypt->clear;
-    lblKeyDec = fraDecrypt->keyLabel;
-    txtKeyDec = fraDecrypt->key;
-    Line1 = fraDecrypt->upperLine;
-    Line2 = fraDecrypt->lowerLine;
-    cmdDecrypt = fraDecrypt->run;
-    lblDecDesc = fraDecrypt->runLabel;
-    lblDecDscbig = fraDecrypt->runDesc;
-    Shape1 = fraDecrypt->shape;
-    progDec = fraDecrypt->bar;
+    bind(lblFilesDec, fraDecrypt, DecryptMode.filesLabel);
+    bind(cmbFilesDec, fraDecrypt, DecryptMode.queue);
+    bind(CmdAddDec, fraDecrypt, DecryptMode.add);
+    bind(CmdClearDec, fraDecrypt, DecryptMode.clear);
+    bind(lblKeyDec, fraDecrypt, DecryptMode.keyLabel);
+    bind(txtKeyDec, fraDecrypt, DecryptMode.key);
+    bind(Line1, fraDecrypt, DecryptMode.upperLine);
+    bind(Line2, fraDecrypt, DecryptMode.lowerLine);
+    bind(cmdDecrypt, fraDecrypt, DecryptMode.run);
+    bind(lblDecDesc, fraDecrypt, DecryptMode.runLabel);
+    bind(lblDecDscbig, fraDecrypt, DecryptMode.runDesc);
+    bind(Shape1, fraDecrypt, DecryptMode.shape);
+    bind(progDec, fraDecrypt, DecryptMode.bar);
 }
 
 RunControls frmMain::runControls()
@@ -131,7 +138,7 @@ frmMain::Opened frmMain::openFiles(bool encrypt, const QStringList& paths)
     ModePanel& panel = encrypt ? *fraEncrypt : *fraDecrypt;
     if (closed)
         return {u"the open window is closing"_s, {}};
-    if (!panel.add->isEnabled())
+    if (!panel.takesFiles())
         return {QString::fromUtf16(panel.design.busyRefusal), {}};
     Opened opened;
     QStringList files;

@@ -22,8 +22,8 @@ class QPushButton;
 
 // The main window: two modes (encrypt and decrypt), each with its own panel (ModePanel: queue, key, run button and
 // overall progress bar), above one status list shared by both. It holds every control under its own name (cmdEncrypt
-// is fraEncrypt->run) and the run state of both modes. Its handlers forward to the panels (the queue commands) and
-// to the run engine (the run buttons).
+// is the run button that fraEncrypt named so) and the run state of both modes. Its handlers forward to the panels
+// (the queue commands) and to the run engine (the run buttons), which works on the panels through their verbs.
 class frmMain : public QWidget, public RunState
 {
     Q_OBJECT

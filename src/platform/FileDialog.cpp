@@ -56,9 +56,7 @@ QStringList FileDialog::getOpenFileNames(const OpenFileRequest& request)
     const NoSharedSettings noHistory;
     QFileDialog dialog(request.owner, request.title, request.initialFolder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.multipleSelection
-                           ? (request.existingFilesOnly ? QFileDialog::ExistingFiles : QFileDialog::AnyFile)
-                           : (request.existingFilesOnly ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
     // The description already names the pattern, so Qt's own copy of it stays hidden.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilter(request.filterDescription + " ("_L1 + qtPattern(request.filterPattern) + u')');

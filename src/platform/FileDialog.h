@@ -17,12 +17,10 @@ struct OpenFileRequest
     QString filterDescription; // "All Files (*.*)"
     QString filterPattern; // "*.*"
     QString initialFolder;
-    bool multipleSelection = false;
-    bool existingFilesOnly = false;
 };
 
-// The system's open-file dialog. The answer is the chosen full paths in the dialog's order, or none when the
-// user cancelled.
+// The system's open-file dialog, choosing any number of existing files. The answer is the chosen full paths in the
+// dialog's order, or none when the user cancelled.
 class FileDialog
 {
 public:

@@ -12,7 +12,6 @@
 #include "widgets/StatusList.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <functional>
@@ -44,14 +43,6 @@ void placeRowBar(QProgressBar* bar, const StatusList* list, const QPersistentMod
     bar->show();
 }
 
-// Bars are touched only when their whole-number value changes: a file of 1002 to 1500 bytes stops at every
-// byte, but its bars move at most about 100 times.
-void setBarValue(QProgressBar* bar, int value)
-{
-    if (bar->value() != value)
-        bar->setValue(value);
-}
-
 // The message of a file that fails, in both modes.
 constexpr QStringView ErrorLead
     = u"There was an error during decryption. If this persists , please contact us with the details";
@@ -64,12 +55,15 @@ struct Failure
         : why(fileError.description)
         , error(fileError)
     { }
-    Failure(const QString& refusal)
+    Failure(const QString& refusal, Resources::ListImage place = {})
         : why(refusal)
+        , crossByPlace(place)
     { }
 
     QString why;
     FileError error;
+    // The red cross taken by its place in the image list (a file too small); otherwise by its key.
+    Resources::ListImage crossByPlace {};
 };
 
 // One call of ProcessFile: the file's row, the controls of its mode, and the way it ends.
@@ -92,13 +86,13 @@ public:
         if (const FileError error = open(transform, measuredLength); error.isError())
             return failFile(error);
         if (tooSmallToTransform(m_state.lngFileBytes))
-            return failFile(u"File Too small"_s);
+            return failFile({u"File Too small"_s, Resources::RedCrossImage});
         // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
         const QString output = outputPath(strPath, m_encrypt);
         if (output.isEmpty())
             return failFile(FileError::nameTooShort());
         // Read afresh for every file: the key box can be emptied while an earlier file yields.
-        const QByteArray key = keyBytes(m_mode.key->text());
+        const QByteArray key = keyBytes(m_mode.keyText());
         if (key.isEmpty())
             return failFile(u"No key given!"_s);
         showBars();
@@ -125,7 +119,7 @@ private:
     // checkpoints is written before anybody could see it.
     void showBars()
     {
-        m_mode.bar->setVisible(true);
+        m_mode.showBar();
         if (checkpointCount(m_state.lngFileBytes) > 0)
             placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
     }
@@ -143,14 +137,14 @@ private:
     {
         if (m_state.blnCancel != False)
             return stop();
-        setBarValue(m_controls.proglvw, shownPercent(rowPercent(i, length)));
+        Look::setBarValue(m_controls.proglvw, shownPercent(rowPercent(i, length)));
         const OverallPercent overall
             = overallPercent(i, length, m_state.lngFileBytes, m_state.lngTotalBytes, m_state.intProgressBase);
         if (overall.error.isError()) {
             m_progressError = overall.error;
             return false;
         }
-        setBarValue(m_mode.bar, overall.shown());
+        m_mode.setBarValue(overall.shown());
         placeRowBar(m_controls.proglvw, m_controls.lvw, m_row);
         // The list's refresh: only the bars change here, and they reach the screen once a frame, before the yield.
         m_frames.presentIfDue();
@@ -165,9 +159,8 @@ private:
     [[nodiscard]] bool stop()
     {
         m_cancelled = true;
-        m_controls.proglvw->setValue(0);
-        m_controls.proglvw->hide();
-        m_mode.bar->setValue(0);
+        resetRowBar(m_controls.proglvw);
+        m_mode.resetBar();
         return false;
     }
 
@@ -199,18 +192,22 @@ private:
         return false;
     }
 
-    // Every way a file fails ends here. Its Status cell says why, under the red cross. A file that met an error, not
-    // one refused, is reported in a message box first and leaves neither bar standing.
+    // Every way a file fails ends here. Its Status cell says why, under the red cross: image 2 of the image list for
+    // a file too small, the image keyed "error_small" for the rest (in the window's list one picture). A file that
+    // met an error, not one refused, is reported in a message box first and leaves neither bar standing.
     [[nodiscard]] bool failFile(const Failure& failure)
     {
         const bool error = failure.error.isError();
         if (error)
             reportError(m_controls.window, ErrorLead.toString(), failure.error);
         m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.why);
-        m_controls.lvw->setSubItemIcon(m_row, StatusList::Status, m_controls.imgl.image(Resources::ErrorImageKey));
+        const ImageList& imgl = m_controls.imgl;
+        m_controls.lvw->setSubItemIcon(m_row, StatusList::Status,
+                                       failure.crossByPlace ? imgl.image(failure.crossByPlace)
+                                                            : imgl.image(Resources::ErrorImageKey));
         if (error) {
             m_controls.proglvw->hide();
-            m_mode.bar->setValue(0);
+            m_mode.resetBar();
         }
         return false;
     }
@@ -228,6 +225,12 @@ private:
 };
 
 } // namespace
+
+void resetRowBar(QProgressBar* proglvw)
+{
+    proglvw->setValue(0);
+    proglvw->hide();
+}
 
 void reportError(QWidget* owner, const QString& lead, const FileError& error)
 {

@@ -13,6 +13,9 @@ struct FileError;
 // description on lines of their own.
 void reportError(QWidget* owner, const QString& lead, const FileError& error);
 
+// The row bar back at 0 and out of sight: where a file is cancelled, and where a run fails.
+void resetRowBar(QProgressBar* proglvw);
+
 // Transforms one file of a run into its output, showing its progress in the row `state.itmCurrent` and on the mode's
 // bars, brought on screen through `frames`, and yielding at its checkpoints. True once the output is written whole;
 // false for a file too small, a cancel or a failure (which it reports). `measuredLength` is the length the run's size

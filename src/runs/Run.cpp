@@ -11,11 +11,7 @@
 #include "widgets/ImageList.h"
 #include "widgets/StatusList.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -63,18 +59,14 @@ private:
     {
         m_state.blnCancel = True;
         m_mode.showIdle();
-        m_mode.add->setEnabled(true);
         // The other mode's run stops too, and its panel says so: no button offers "Cancel" while no run is
         // active. Its queue stays, for a later click to run.
-        if (m_state.runningMode != &m_design) {
-            ModePanel& running = m_controls.panel(m_state.runningMode->blnEncrypt);
-            running.showIdle();
-            running.add->setEnabled(true);
-        }
-        endRun();
+        if (m_state.runningMode != &m_design)
+            m_controls.panel(m_state.runningMode->blnEncrypt).showIdle();
+        m_state.blnRunning = False;
         m_mode.clearQueue();
         m_controls.lvw->removeAllRows();
-        m_mode.run->setEnabled(false);
+        m_mode.disableRun();
     }
 
     void start()
@@ -84,7 +76,7 @@ private:
         if (!acceptsStart())
             return;
         m_state.intProgressBase = 0;
-        const int fileCount = m_mode.queue->count();
+        const int fileCount = m_mode.queueCount();
         if (begin(fileCount))
             runFiles(fileCount);
     }
@@ -92,12 +84,12 @@ private:
     // A run needs a key, exactly empty being none (a key of spaces is a key), and files to work on.
     [[nodiscard]] bool acceptsStart()
     {
-        if (m_mode.key->text().isEmpty()) {
+        if (m_mode.keyText().isEmpty()) {
             Platform::MessageBox::show(m_controls.window, u"No key given!"_s, Platform::MessageBox::Exclamation);
             return false;
         }
-        if (m_mode.queue->count() == 0) {
-            m_mode.run->setEnabled(false);
+        if (m_mode.queueCount() == 0) {
+            m_mode.disableRun();
             return false;
         }
         return true;
@@ -108,11 +100,10 @@ private:
     [[nodiscard]] bool begin(int fileCount)
     {
         // The queue stays as it is while the run reads it by position.
-        m_mode.add->setEnabled(false);
-        m_mode.clear->setEnabled(false);
+        m_mode.lockQueue();
         if (!measure(fileCount))
             return false;
-        m_mode.showBusy();
+        m_mode.showRunning();
         beginSweepRound();
         m_state.blnRunning = True;
         m_state.runningMode = &m_design;
@@ -125,9 +116,9 @@ private:
     {
         m_lengths.clear();
         for (int p = 0; p < fileCount; ++p) {
-            FileTransform file(m_mode.queue->itemText(p));
+            FileTransform file(m_mode.queuedPath(p));
             if (const FileError error = file.open(); error.isError()) {
-                m_mode.queue->setCurrentIndex(p);
+                m_mode.showQueued(p);
                 fail(error);
                 return false;
             }
@@ -171,7 +162,7 @@ private:
         StatusList* const lvw = m_controls.lvw;
         m_state.itmCurrent = lvw->addRow(m_controls.imgl.image(m_design.rowImage));
         lvw->setSubItem(m_state.itmCurrent, StatusList::FileNo, QString::number(p + 1));
-        lvw->setSubItem(m_state.itmCurrent, StatusList::Path, m_mode.queue->itemText(p));
+        lvw->setSubItem(m_state.itmCurrent, StatusList::Path, m_mode.queuedPath(p));
         lvw->setSubItem(m_state.itmCurrent, StatusList::Status, u"Loading..."_s);
         // The list follows the file in work. A file that shows its row bar is scrolled to at once, so the bar is
         // placed in sight; a shorter one when the window next paints, so a run of them scrolls once a frame.
@@ -181,7 +172,7 @@ private:
         // On screen at once when files take longer than a frame, so the row is seen while its file is in work.
         frames.beginStage();
         // A cancel click may have removed the row meanwhile; the list ignores writes to a removed row.
-        if (ProcessFile(m_state, m_controls, frames, m_mode.queue->itemText(p), m_design.blnEncrypt, m_lengths.at(p)))
+        if (ProcessFile(m_state, m_controls, frames, m_mode.queuedPath(p), m_design.blnEncrypt, m_lengths.at(p)))
             lvw->setSubItem(m_state.itmCurrent, StatusList::Status, QString::fromUtf16(m_design.successText));
         // Cumulative, so rounding never drifts and the last file ends at 100.
         m_doneBytes += m_lengths.at(p);
@@ -191,32 +182,24 @@ private:
     // After the last file: the panel at rest, its queue done.
     void complete()
     {
+        m_state.blnRunning = False;
         m_mode.showIdle();
         m_mode.clearQueue();
-        m_mode.add->setEnabled(true);
-        endRun();
     }
 
-    // The queue and the rows stay, and the run button stays enabled, so the user can fix the queue and retry.
+    // The message first, over the panel as the failure found it; then the idle picture, both bars back at 0, the idle
+    // captions, in that order. The queue and the rows stay, and the run button stays enabled, so the user can fix
+    // the queue and retry.
     void fail(const FileError& error)
     {
         reportError(m_controls.window, QString::fromUtf16(m_design.errorLead) + u"us with the details."_s, error);
-        m_mode.showIdle();
-        m_mode.bar->setValue(0);
-        m_controls.proglvw->setValue(0);
-        m_controls.proglvw->hide();
+        m_mode.showIdlePicture();
+        m_mode.resetBar();
+        resetRowBar(m_controls.proglvw);
+        m_mode.showIdleCaptions();
         m_state.blnCancel = False;
-        m_mode.add->setEnabled(true);
-        endRun();
-    }
-
-    // No run is active any more, so the queue of either mode may be cleared again, also the one whose run was
-    // cancelled from the other mode's button.
-    void endRun()
-    {
         m_state.blnRunning = False;
-        m_controls.encrypt.clear->setEnabled(true);
-        m_controls.decrypt.clear->setEnabled(true);
+        m_mode.unlockQueue();
     }
 
     RunState& m_state;

@@ -9,20 +9,10 @@
 #include <QUrl>
 #include <QWidget>
 
-FileDropTarget::FileDropTarget(QWidget* panel, QWidget* gate, Receiver receiver)
-    : QObject(panel)
-    , m_panel(panel)
-    , m_gate(gate)
-    , m_receiver(std::move(receiver))
-{
-    panel->setAcceptDrops(true);
-    panel->installEventFilter(this);
-    // Text fields take drops themselves; files dropped on them belong to the queue as well.
-    for (QLineEdit* field : panel->findChildren<QLineEdit*>())
-        field->installEventFilter(this);
-}
+namespace {
 
-QStringList FileDropTarget::localFiles(const QMimeData* data)
+// The full paths of the local files a drag carries, in its order.
+QStringList localFiles(const QMimeData* data)
 {
     QStringList files;
     if (!data || !data->hasUrls())
@@ -35,6 +25,21 @@ QStringList FileDropTarget::localFiles(const QMimeData* data)
             files.append(info.absoluteFilePath());
     }
     return files;
+}
+
+} // namespace
+
+FileDropTarget::FileDropTarget(QWidget* panel, QWidget* gate, Receiver receiver)
+    : QObject(panel)
+    , m_panel(panel)
+    , m_gate(gate)
+    , m_receiver(std::move(receiver))
+{
+    panel->setAcceptDrops(true);
+    panel->installEventFilter(this);
+    // Text fields take drops themselves; files dropped on them belong to the queue as well.
+    for (QLineEdit* field : panel->findChildren<QLineEdit*>())
+        field->installEventFilter(this);
 }
 
 bool FileDropTarget::eventFilter(QObject* watched, QEvent* event)

@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <functional>
 
-class QMimeData;
 class QWidget;
 
 // Lets the user drop files from a file manager onto a panel. Only local files count: folders and remote
@@ -19,9 +18,6 @@ public:
 
     // Watches the panel and the text fields inside it; the panel owns the target.
     FileDropTarget(QWidget* panel, QWidget* gate, Receiver receiver);
-
-    // The full paths of the local files a drag carries, in its order.
-    [[nodiscard]] static QStringList localFiles(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -60,4 +60,10 @@ QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect&
     return bar;
 }
 
+void setBarValue(QProgressBar* bar, int value)
+{
+    if (bar->value() != value)
+        bar->setValue(value);
+}
+
 } // namespace Look

@@ -37,6 +37,9 @@ template<typename W, typename... Args> W* make(QWidget* parent, const QString& n
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry);
 // A progress bar from 0 to 100, at 0, without a text, placed at `geometry`.
 QProgressBar* makeProgressBar(QWidget* parent, const QString& name, const QRect& geometry);
+// Moves a bar only when its whole-number value changes: a file of 1002 to 1500 bytes stops at every byte, but its
+// bars move at most about 100 times.
+void setBarValue(QProgressBar* bar, int value);
 
 inline constexpr QColor LinkBlue {0, 0, 255};
 

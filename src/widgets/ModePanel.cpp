@@ -67,55 +67,56 @@ ModePanel::ModePanel(const ModeDesign& modeDesign, QString& addFolder, QWidget* 
     buildKeyRow();
     buildRunRow();
     if (design.autoKey) {
-        autoKey = makeButton(this, text(design.autoKey), u"Auto"_s, twipsRect(5820, 990, 615, 315));
+        auto* autoKey = makeButton(this, text(design.autoKey), u"Auto"_s, twipsRect(5820, 990, 615, 315));
         // Made after the rest of its panel, Auto still comes right after the key in the Tab order.
-        setTabOrder(key, autoKey);
+        setTabOrder(m_key, autoKey);
     }
     if (design.barToolTip)
-        bar->setToolTip(OverallProgress.toString());
+        m_bar->setToolTip(OverallProgress.toString());
     // Dropped files are queued exactly as if chosen in the Add dialog.
-    new FileDropTarget(this, add, [this](const QStringList& paths) { queueChosen(paths); });
+    new FileDropTarget(this, m_add, [this](const QStringList& paths) { queueChosen(paths); });
 }
 
 void ModePanel::buildQueueRow()
 {
-    filesLabel = makeLabel(this, text(design.filesLabel), text(design.filesText), 210, 480, Look::msSansSerif());
-    queue = make<QComboBox>(this, text(design.queue));
-    queue->setEditable(true);
+    auto* filesLabel = makeLabel(this, text(design.filesLabel), text(design.filesText), 210, 480, Look::msSansSerif());
+    m_queue = make<QComboBox>(this, text(design.queue));
+    m_queue->setEditable(true);
     // Typing in the text field never makes an entry: the queue holds only what Add chose.
-    queue->setInsertPolicy(QComboBox::NoInsert);
-    queue->setGeometry(twipsRect(1710, 450, 4000, 315));
+    m_queue->setInsertPolicy(QComboBox::NoInsert);
+    m_queue->setGeometry(twipsRect(1710, 450, 4000, 315));
     // A screen reader names each field by the text of the label whose buddy it is.
-    filesLabel->setBuddy(queue);
-    add = makeButton(this, text(design.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
-    clear = makeButton(this, text(design.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
+    filesLabel->setBuddy(m_queue);
+    m_add = makeButton(this, text(design.add), u"Add..."_s, twipsRect(5820, 450, 615, 315));
+    m_clear = makeButton(this, text(design.clear), u"Clear"_s, twipsRect(6510, 450, 615, 315));
 }
 
 void ModePanel::buildKeyRow()
 {
-    keyLabel = makeLabel(this, text(design.keyLabel), u"Key:"_s, 1170, 990, Look::msSansSerif());
-    key = make<QLineEdit>(this, text(design.key));
-    key->setMaxLength(std::numeric_limits<int>::max());
-    key->setGeometry(twipsRect(1710, 990, 4000, 315));
-    keyLabel->setBuddy(key);
-    upperLine = makeLine(this, text(design.upperLine), design.upperLineRole, 30, design.upperLineRight, 1350);
-    lowerLine = makeLine(this, text(design.lowerLine), QPalette::Mid, 30, 7140, design.lowerLineTop);
+    auto* keyLabel = makeLabel(this, text(design.keyLabel), u"Key:"_s, 1170, 990, Look::msSansSerif());
+    m_key = make<QLineEdit>(this, text(design.key));
+    m_key->setMaxLength(std::numeric_limits<int>::max());
+    m_key->setGeometry(twipsRect(1710, 990, 4000, 315));
+    keyLabel->setBuddy(m_key);
+    makeLine(this, text(design.upperLine), design.upperLineRole, 30, design.upperLineRight, 1350);
+    makeLine(this, text(design.lowerLine), QPalette::Mid, 30, 7140, design.lowerLineTop);
 }
 
 void ModePanel::buildRunRow()
 {
-    run = makeButton(this, text(design.run), QString(), twipsRect(90, 1470, 885, 765));
-    run->setIconSize(QSize(32, 32));
-    runLabel = makeLabel(this, text(design.runLabel), {}, 1050, 1500, Look::tahoma(Look::Style::Bold));
-    runDesc = makeLabel(this, text(design.runDesc), {}, 1050, 1800, Look::msSansSerif());
-    showIdle();
+    m_run = makeButton(this, text(design.run), QString(), twipsRect(90, 1470, 885, 765));
+    m_run->setIconSize(QSize(32, 32));
+    m_runLabel = makeLabel(this, text(design.runLabel), {}, 1050, 1500, Look::tahoma(Look::Style::Bold));
+    m_runDesc = makeLabel(this, text(design.runDesc), {}, 1050, 1800, Look::msSansSerif());
+    showIdlePicture();
+    showIdleCaptions();
 
-    shape = make<QFrame>(this, text(design.shape));
+    auto* shape = make<QFrame>(this, text(design.shape));
     shape->setFrameStyle(QFrame::Box | QFrame::Plain);
     shape->setLineWidth(1);
     shape->setGeometry(twipsRect(design.shapeLeft, 2040, 5895, 255));
-    bar = Look::makeProgressBar(this, text(design.bar), twipsRect(design.barLeft, 2070, 5835, 195));
-    bar->setAccessibleName(OverallProgress.toString());
+    m_bar = Look::makeProgressBar(this, text(design.bar), twipsRect(design.barLeft, 2070, 5835, 195));
+    m_bar->setAccessibleName(OverallProgress.toString());
 }
 
 void ModePanel::addFiles()
@@ -128,8 +129,6 @@ void ModePanel::addFiles()
     request.filterPattern = text(design.filterPattern);
     // Until files are chosen, the folder Zafrel was started in.
     request.initialFolder = m_addFolder.isEmpty() ? QDir::currentPath() : m_addFolder;
-    request.multipleSelection = true;
-    request.existingFilesOnly = true;
     // The whole selection is taken, however long: no answer is too large to queue.
     queueChosen(Platform::FileDialog::getOpenFileNames(request));
 }
@@ -141,39 +140,108 @@ void ModePanel::addFiles()
 void ModePanel::queueChosen(const QStringList& paths)
 {
     if (!paths.isEmpty()) {
-        queue->addItems(paths);
-        queue->setEditText(paths.last());
+        m_queue->addItems(paths);
+        m_queue->setEditText(paths.last());
         m_addFolder = QFileInfo(paths.last()).absolutePath();
     }
-    run->setEnabled(true);
+    m_run->setEnabled(true);
+}
+
+bool ModePanel::takesFiles() const
+{
+    return m_add->isEnabled();
 }
 
 void ModePanel::clearQueue()
 {
-    queue->clear();
-    queue->clearEditText();
+    m_queue->clear();
+    m_queue->clearEditText();
+}
+
+QString ModePanel::keyText() const
+{
+    return m_key->text();
+}
+
+int ModePanel::queueCount() const
+{
+    return m_queue->count();
+}
+
+QString ModePanel::queuedPath(int position) const
+{
+    return m_queue->itemText(position);
+}
+
+void ModePanel::showQueued(int position)
+{
+    m_queue->setCurrentIndex(position);
+}
+
+void ModePanel::lockQueue()
+{
+    m_add->setEnabled(false);
+    m_clear->setEnabled(false);
+}
+
+void ModePanel::unlockQueue()
+{
+    m_add->setEnabled(true);
+    m_clear->setEnabled(true);
+}
+
+// The same words in both modes.
+void ModePanel::showRunning()
+{
+    m_run->setIcon(Resources::icon(Resources::BusyIcon));
+    showCaptions(u"Cancel"_s, u"Click to cancel encryption"_s);
 }
 
 void ModePanel::showIdle()
 {
-    showRun(design.idleIcon, text(design.idleLabel), text(design.idleDesc));
+    showIdlePicture();
+    showIdleCaptions();
+    unlockQueue();
 }
 
-// The same words in both modes.
-void ModePanel::showBusy()
+void ModePanel::showIdlePicture()
 {
-    showRun(Resources::BusyIcon, u"Cancel"_s, u"Click to cancel encryption"_s);
+    m_run->setIcon(Resources::icon(design.idleIcon));
+}
+
+void ModePanel::showIdleCaptions()
+{
+    showCaptions(text(design.idleLabel), text(design.idleDesc));
 }
 
 // The captions size themselves to their text, like every label of the panel, and the button has the same words as
 // its accessible name and description: a screen reader says what the labels show.
-void ModePanel::showRun(Resources::IconId picture, const QString& label, const QString& description)
+void ModePanel::showCaptions(const QString& label, const QString& description)
 {
-    run->setIcon(Resources::icon(picture));
-    for (auto [widget, words] : {std::pair {runLabel, label}, {runDesc, description}}) {
+    for (auto [widget, words] : {std::pair {m_runLabel, label}, {m_runDesc, description}}) {
         widget->setText(words);
         widget->adjustSize();
     }
-    run->setAccessibleName(label);
-    run->setAccessibleDescription(description);
+    m_run->setAccessibleName(label);
+    m_run->setAccessibleDescription(description);
+}
+
+void ModePanel::disableRun()
+{
+    m_run->setEnabled(false);
+}
+
+void ModePanel::showBar()
+{
+    m_bar->setVisible(true);
+}
+
+void ModePanel::setBarValue(int percent)
+{
+    Look::setBarValue(m_bar, percent);
+}
+
+void ModePanel::resetBar()
+{
+    m_bar->setValue(0);
 }

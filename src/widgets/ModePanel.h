@@ -15,8 +15,8 @@ class QPushButton;
 
 // One mode's panel (fraEncrypt or fraDecrypt), drawn from the mode's design: its queue with the Add and Clear
 // commands and file drops, its key, its run button with the captions beside it, and its overall progress bar. It
-// owns these controls; the window gives each its own name as well (cmdEncrypt is fraEncrypt->run), and the run
-// engine works on them here.
+// keeps these controls to itself and offers what the queue commands and the run engine do with them; each control
+// carries its object name from the design, by which the window knows it too.
 class ModePanel : public QFrame
 {
     Q_OBJECT
@@ -27,21 +27,6 @@ public:
 
     const ModeDesign& design;
 
-    QLabel* filesLabel;
-    QComboBox* queue;
-    QPushButton* add;
-    QPushButton* clear;
-    QLabel* keyLabel;
-    QLineEdit* key;
-    QFrame* upperLine;
-    QFrame* lowerLine;
-    QPushButton* run;
-    QLabel* runLabel;
-    QLabel* runDesc;
-    QFrame* shape;
-    QProgressBar* bar;
-    QPushButton* autoKey = nullptr; // the encrypt panel's only
-
     // Add: asks the open-file dialog for files and queues the answer.
     void addFiles();
     // Empties the queue and its text field: Clear, and what a completed or cancelled run does.
@@ -49,16 +34,48 @@ public:
     // Files join the end of the queue as if chosen in the Add dialog: what Add, a drop and files given from outside
     // the window (its command line, a later start of Zafrel) all do.
     void queueChosen(const QStringList& paths);
+    // Whether files may join the queue now: not while its own run reads it.
+    [[nodiscard]] bool takesFiles() const;
 
-    // The run button's picture and the captions beside it, at rest and while a run is active.
+    // What a run reads: the key as typed, and the queue by position.
+    [[nodiscard]] QString keyText() const;
+    [[nodiscard]] int queueCount() const;
+    [[nodiscard]] QString queuedPath(int position) const;
+    // The queue box's text field shows the entry at `position`.
+    void showQueued(int position);
+
+    // A run locks the queue (Add and Clear disabled) while it reads it by position, and shows itself busy: the busy
+    // picture on the run button and the captions that offer the cancel. At rest (showIdle) the panel shows the idle
+    // picture and captions, and its queue commands work again; the run's error exit puts the picture back before it
+    // resets the bars and the captions after, hence their verbs of their own.
+    void lockQueue();
+    void showRunning();
     void showIdle();
-    void showBusy();
+    void showIdlePicture();
+    void showIdleCaptions();
+    void unlockQueue();
+    // After a cancel, or a start over an empty queue, the run button is disabled until files are queued again.
+    void disableRun();
+
+    // The overall progress bar: shown by every file that is worked on, moved at checkpoints, back to 0 when a file
+    // is cancelled or fails.
+    void showBar();
+    void setBarValue(int percent);
+    void resetBar();
 
 private:
     void buildQueueRow();
     void buildKeyRow();
     void buildRunRow();
-    void showRun(Resources::IconId picture, const QString& label, const QString& description);
+    void showCaptions(const QString& label, const QString& description);
 
     QString& m_addFolder;
+    QComboBox* m_queue;
+    QPushButton* m_add;
+    QPushButton* m_clear;
+    QLineEdit* m_key;
+    QPushButton* m_run;
+    QLabel* m_runLabel;
+    QLabel* m_runDesc;
+    QProgressBar* m_bar;
 };

@@ -21,7 +21,7 @@ enum IconId : int
 enum ListImage : int
 {
     PadlockImage = 1, // rows of an encryption run
-    RedCrossImage = 2, // a file that failed; also reached by its key
+    RedCrossImage = 2, // a file refused (taken by this place) or failed (taken by its key)
     KeyImage = 3, // rows of a decryption run
 };
 inline constexpr QStringView ErrorImageKey = u"error_small";

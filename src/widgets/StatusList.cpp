@@ -26,8 +26,6 @@ constexpr Column Columns[] = {
     {u"status", u"Status", 1251},
 };
 
-constexpr int KeyRole = Qt::UserRole + 1;
-
 // Cells are drawn as ever; a cell whose text its column cuts short (the style ends it with an ellipsis) shows the
 // whole text as its tooltip. Cut means the cell needs more width than its column gives it, measured as the style
 // measures a column that fits its contents, so a column the user widens until the text fits shows none.
@@ -60,7 +58,7 @@ StatusList::StatusList(QWidget* parent)
     m_model.setColumnCount(int(std::size(Columns)));
     for (int c = 0; c < int(std::size(Columns)); ++c) {
         m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].text));
-        m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].key), KeyRole);
+        m_model.setHeaderData(c, Qt::Horizontal, QString::fromUtf16(Columns[c].key), ColumnKeyRole);
     }
     setModel(&m_model);
     setItemDelegate(new WholeTextTips(this));
@@ -84,11 +82,6 @@ Qt::ItemFlags StatusList::Rows::flags(const QModelIndex& index) const
                            : QStandardItemModel::flags(index);
 }
 
-QString StatusList::columnKey(int column) const
-{
-    return m_model.headerData(column, Qt::Horizontal, KeyRole).toString();
-}
-
 QPersistentModelIndex StatusList::addRow(const QIcon& image)
 {
     QList<QStandardItem*> cells;
@@ -104,41 +97,16 @@ void StatusList::removeAllRows()
     m_model.removeRows(0, m_model.rowCount());
 }
 
-int StatusList::rowCount() const
-{
-    return m_model.rowCount();
-}
-
-QPersistentModelIndex StatusList::row(int index) const
-{
-    return QPersistentModelIndex(m_model.index(index, 0));
-}
-
-QString StatusList::subItem(const QPersistentModelIndex& row, int subItem) const
-{
-    return contains(row) ? row.sibling(row.row(), subItem).data().toString() : QString();
-}
-
 void StatusList::setSubItem(const QPersistentModelIndex& row, int subItem, const QString& text)
 {
     if (contains(row))
         m_model.setData(m_model.index(row.row(), subItem), text);
 }
 
-QIcon StatusList::subItemIcon(const QPersistentModelIndex& row, int subItem) const
-{
-    return contains(row) ? row.sibling(row.row(), subItem).data(Qt::DecorationRole).value<QIcon>() : QIcon();
-}
-
 void StatusList::setSubItemIcon(const QPersistentModelIndex& row, int subItem, const QIcon& icon)
 {
     if (contains(row))
         m_model.setData(m_model.index(row.row(), subItem), icon, Qt::DecorationRole);
-}
-
-QIcon StatusList::rowIcon(const QPersistentModelIndex& row) const
-{
-    return subItemIcon(row, 0);
 }
 
 QRect StatusList::cellRect(const QPersistentModelIndex& row, int subItem) const

@@ -21,25 +21,15 @@ public:
         Status = 3,
     };
 
-    explicit StatusList(QWidget* parent);
+    // The header data role that holds each column's key ("img", "fileno", "path", "status").
+    static constexpr int ColumnKeyRole = Qt::UserRole + 1;
 
-    // Column keys ("img", "fileno", "path", "status") in their order.
-    [[nodiscard]] QString columnKey(int column) const;
+    explicit StatusList(QWidget* parent);
 
     QPersistentModelIndex addRow(const QIcon& image);
     void removeAllRows();
-    [[nodiscard]] int rowCount() const;
-    [[nodiscard]] QPersistentModelIndex row(int index) const;
-    [[nodiscard]] bool contains(const QPersistentModelIndex& row) const
-    {
-        return row.isValid() && row.model() == &m_model;
-    }
-
-    [[nodiscard]] QString subItem(const QPersistentModelIndex& row, int subItem) const;
     void setSubItem(const QPersistentModelIndex& row, int subItem, const QString& text);
-    [[nodiscard]] QIcon subItemIcon(const QPersistentModelIndex& row, int subItem) const;
     void setSubItemIcon(const QPersistentModelIndex& row, int subItem, const QIcon& icon);
-    [[nodiscard]] QIcon rowIcon(const QPersistentModelIndex& row) const;
 
     // Where a cell lies, in the coordinates of this list's parent; empty when the row is gone.
     [[nodiscard]] QRect cellRect(const QPersistentModelIndex& row, int subItem) const;
@@ -52,6 +42,11 @@ private:
     public:
         Qt::ItemFlags flags(const QModelIndex& index) const override;
     };
+
+    [[nodiscard]] bool contains(const QPersistentModelIndex& row) const
+    {
+        return row.isValid() && row.model() == &m_model;
+    }
 
     Rows m_model;
 };
