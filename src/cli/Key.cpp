@@ -102,7 +102,7 @@ KeyOutcome fromEnvironment(const QString& name)
 {
     const QByteArray encoded = name.toLocal8Bit();
     if (!qEnvironmentVariableIsSet(encoded.constData()))
-        return problem(u"the environment variable %1 is not set"_s.arg(name));
+        return problem(u"the environment variable %1 is not set"_s.arg(Console::shown(name)));
     return keyOfUtf8(qgetenv(encoded.constData()));
 }
 
