@@ -3,6 +3,7 @@
 #include "app/Main.h"
 
 #include "app/CommandLine.h"
+#include "cipher/Hardening.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,6 +69,7 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, cons
 
 int main(int argc, char* argv[])
 {
+    hardenProcess();
     QStringList arguments;
     for (int a = 0; a < argc; ++a)
         arguments.append(QFile::decodeName(argv[a]));

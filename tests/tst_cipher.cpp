@@ -8,6 +8,7 @@
 #include "cipher/KeyGenerator.h"
 #include "cipher/KeyStream.h"
 #include "cipher/Leftovers.h"
+#include "cipher/OutputFile.h"
 #include "cipher/Progress.h"
 
 #include <QDir>
@@ -218,6 +219,8 @@ private Q_SLOTS:
     void somethingElseAtOutputFails_data();
     void somethingElseAtOutputFails();
     void fileSizeLimitKeepsOldOutput();
+    void commitKeepsATakenName_data();
+    void commitKeepsATakenName();
     void outputGetsInputPermissionsFromTheStart();
     void unwritableOutputFailsForUser_data();
     void unwritableOutputFailsForUser();
@@ -739,6 +742,32 @@ void tst_Cipher::fileSizeLimitKeepsOldOutput()
     QCOMPARE(readAll(output), old);
     QCOMPARE(readAll(input), bytes);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::commitKeepsATakenName_data()
+{
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("unnamed file") << true;
+    QTest::newRow("named temporary file") << false;
+}
+
+// A name taken after the last look is still not replaced: the commit itself decides.
+void tst_Cipher::commitKeepsATakenName()
+{
+    QFETCH(bool, unnamed);
+    FileTransform::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
+    QTemporaryDir dir;
+    const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    {
+        TemporaryOutput output(folder.get());
+        QVERIFY(!output.create().isError());
+        QCOMPARE(::write(output.fd(), "new", 3), 3);
+        writeFile(dir.filePath(u"out"_s), "old");
+        QCOMPARE(output.commitAs("out", false).number, EEXIST);
+    }
+    QCOMPARE(readAll(dir.filePath(u"out"_s)), "old"_ba);
+    QCOMPARE(entries(dir.path()), QStringList {u"out"_s});
 }
 
 void tst_Cipher::outputGetsInputPermissionsFromTheStart()

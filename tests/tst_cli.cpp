@@ -14,9 +14,12 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -91,19 +94,44 @@ Tree tree(const QString& root)
     return found;
 }
 
-// Whether process `pid` holds `input` open and, in `folder`, a file that is none of `inputs`: an output in work,
-// which has no name of its own until it is complete.
-bool inWork(qint64 pid, const QString& folder, const QString& input, const QStringList& inputs)
+// Reads of a file, seen through inotify: the open files of a program that may hold a key are closed to its user's
+// other processes (root aside), so /proc cannot show what it works on.
+class ReadWatch
 {
-    bool reading = false;
-    bool writing = false;
-    const QString fds = u"/proc/%1/fd"_s.arg(pid);
-    for (const QString& fd : entries(fds)) {
-        const QString target = QFile::symLinkTarget(fds + u'/' + fd);
-        reading = reading || target == input;
-        writing = writing || (target.startsWith(folder + u'/') && !inputs.contains(target));
+public:
+    explicit ReadWatch(const QString& path)
+        : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), IN_ACCESS);
     }
-    return reading && writing;
+    ~ReadWatch() { ::close(m_fd); }
+    ReadWatch(const ReadWatch&) = delete;
+    ReadWatch& operator=(const ReadWatch&) = delete;
+
+    // Whether the file was read since the watch began.
+    [[nodiscard]] bool read()
+    {
+        char events[4096];
+        m_read = m_read || ::read(m_fd, events, sizeof events) > 0;
+        return m_read;
+    }
+
+private:
+    int m_fd;
+    bool m_read = false;
+};
+
+// Whether process `pid` runs the program (not the test's copy of itself that will start it) and has its handler for
+// `signal` by now.
+bool takes(qint64 pid, int signal)
+{
+    bool program = false;
+    for (const QByteArray& line : readAll(u"/proc/%1/status"_s.arg(pid)).split('\n')) {
+        program = program || line == "Name:\tzafrel-cli";
+        if (line.startsWith("SigCgt:"))
+            return program && (line.sliced(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
 }
 
 bool allZero(const QString& path, qint64 length)
@@ -185,6 +213,8 @@ class TestCli : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
     void roundTrip_data();
     void roundTrip();
     void autoKey();
@@ -199,7 +229,35 @@ private Q_SLOTS:
     void largeFileInWork_data();
     void largeFileInWork();
     void leftoversWithoutUnnamedFiles();
+    void existingOutput_data();
+    void existingOutput();
+    void leftAlone_data();
+    void leftAlone();
+    void listingNotWritten_data();
+    void listingNotWritten();
+    void interruptWhileKeyAwaited_data();
+    void interruptWhileKeyAwaited();
+    void asPlainUser();
+
+private:
+    QTemporaryDir m_scratch;
+    std::optional<ExfatMount> m_exfat; // mounted where the suite runs as root with /dev/fuse
 };
+
+// exFAT through FUSE, as on a memory stick: no unnamed files, no links, no rename that keeps an existing name.
+// Mounted once when the suite runs as root with /dev/fuse (as in CI); the rows that need it are skipped otherwise.
+void TestCli::initTestCase()
+{
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+        return;
+    m_exfat.emplace(m_scratch.path());
+    QVERIFY2(m_exfat->problem.isEmpty(), qPrintable(m_exfat->problem));
+}
+
+void TestCli::cleanupTestCase()
+{
+    m_exfat.reset();
+}
 
 void TestCli::roundTrip_data()
 {
@@ -211,6 +269,8 @@ void TestCli::roundTrip_data()
     QTest::newRow("file, only the last line end dropped") << words("--key-file KEYFILE") << u"kéy\r\n"_s << "\r\n"_ba;
     QTest::newRow("environment") << words("--key-env ZAFREL_TEST_KEY") << Key << ""_ba;
     QTest::newRow("descriptor") << words("--key-fd 0") << u"𝄞 clef"_s << ""_ba;
+    QTest::newRow("file, a key of 1 MiB and its line end")
+        << words("--key-file KEYFILE") << QString(1 << 20, u'k') << "\r\n"_ba;
 }
 
 void TestCli::roundTrip()
@@ -345,7 +405,12 @@ void TestCli::refused_data()
     QTest::newRow("--auto-key to decrypt") << words("decrypt --auto-key FILE") << "only encrypts"_ba;
     QTest::newRow("no key, no terminal") << words("encrypt FILE") << "run on a terminal"_ba;
     QTest::newRow("an unknown command") << words("scramble --key-env=ZAFREL_TEST_KEY FILE") << "'scramble'"_ba;
-    QTest::newRow("an unknown option") << words("encrypt --force --key-env=ZAFREL_TEST_KEY FILE") << "'force'"_ba;
+    QTest::newRow("an unknown option") << words("encrypt --frobnicate --key-env=ZAFREL_TEST_KEY FILE")
+                                       << "unknown option '--frobnicate'"_ba;
+    QTest::newRow("a name that begins with '-'")
+        << words("encrypt -v -dash.txt --key-env=ZAFREL_TEST_KEY FILE")
+        << "unknown option '-dash.txt'; a file whose name begins with '-' is given after -- or as ./-dash.txt"_ba;
+    QTest::newRow("-n and -f") << words("encrypt -nf --key-env=ZAFREL_TEST_KEY FILE") << "not both"_ba;
 }
 
 // Refused with status 2 before anything is touched.
@@ -382,11 +447,11 @@ void TestCli::recursive_data()
                           {u"top/sub/c.enc.enc"_s, reference(testBytes(70, 5), Key)}};
     Tree kept = encrypted;
     kept.remove(u"top/a.enc"_s);
-    QTest::newRow("encrypt -r") << words("encrypt -r --key-env=ZAFREL_TEST_KEY TOP") << 0 << ""_ba << encrypted;
+    QTest::newRow("encrypt -r -f") << words("encrypt -r -f --key-env=ZAFREL_TEST_KEY TOP") << 0 << ""_ba << encrypted;
     QTest::newRow("-n keeps the old output")
         << words("encrypt -rn --key-env=ZAFREL_TEST_KEY TOP") << 0 << ""_ba << kept;
     QTest::newRow("decrypt -r takes .enc files only")
-        << words("decrypt --recursive --key-env=ZAFREL_TEST_KEY TOP/") << 0 << ""_ba
+        << words("decrypt --recursive --force --key-env=ZAFREL_TEST_KEY TOP/") << 0 << ""_ba
         << Tree {{u"top/a"_s, reference(testBytes(40, 4), Key)}, {u"top/sub/c"_s, reference(testBytes(70, 5), Key)}};
     QTest::newRow("a folder without -r fails, the rest goes on")
         << words("encrypt --key-env=ZAFREL_TEST_KEY TOP TOP/sub/b") << 1 << "zafrel-cli: TOP: Is a directory\n"_ba
@@ -425,14 +490,15 @@ void TestCli::report_data()
     QTest::addColumn<QByteArray>("said"); // standard output and error as one stream
 
     QTest::newRow("in the order given, whichever file ends first")
-        << words("encrypt -v -j 4 DIR/large DIR/one DIR/missing DIR/none DIR/fine") << 1
+        << words("encrypt -v -f -j 4 DIR/large DIR/one DIR/missing DIR/none DIR/fine") << 1
         << "DIR/large -> DIR/large.enc\n"
            "zafrel-cli: DIR/one: File Too small\n"
            "zafrel-cli: DIR/missing: No such file or directory\n"
            "zafrel-cli: DIR/none: File Too small\n"
            "DIR/fine -> DIR/fine.enc\n"_ba;
     QTest::newRow("a name too short to decrypt")
-        << words("decrypt DIR/abc") << 1 << "zafrel-cli: DIR/abc: The name is too short to remove four characters\n"_ba;
+        << words("decrypt DIR/.enc") << 1
+        << "zafrel-cli: DIR/.enc: The name is too short to remove four characters\n"_ba;
     QTest::newRow("-n skips an existing output")
         << words("encrypt -n -v DIR/abc DIR/fine") << 0
         << "DIR/abc -> DIR/abc.enc\nDIR/fine: skipped, DIR/fine.enc exists\n"_ba;
@@ -449,7 +515,8 @@ void TestCli::report()
                       {u"none"_s, {}},
                       {u"abc"_s, testBytes(3000, 2)},
                       {u"fine"_s, testBytes(2000, 3)},
-                      {u"fine.enc"_s, testBytes(10, 4)}};
+                      {u"fine.enc"_s, testBytes(10, 4)},
+                      {u".enc"_s, testBytes(3000, 5)}};
     for (auto file = files.cbegin(); file != files.cend(); ++file)
         writeFile(dir.filePath(file.key()), file.value());
 
@@ -496,10 +563,12 @@ void TestCli::largeFileInWork()
     QFile large(files[1]); // sparse: quick to make, and no disk space
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(LargeSize));
 
+    // Read once its output exists, unnamed: the large file is in work.
+    ReadWatch reads(files[1]);
     QProcess process;
     prepare(process, words("encrypt -v -j1 --key-env=ZAFREL_TEST_KEY") + files);
     process.start();
-    QTRY_VERIFY_WITH_TIMEOUT(inWork(process.processId(), dir.path(), files[1], files), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(reads.read(), 60000);
     const QByteArray last = testBytes(signal ? 1000 : 1001, 2);
     if (signal) {
         QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
@@ -524,14 +593,9 @@ void TestCli::largeFileInWork()
 // left, and a walk never takes such a file as an input.
 void TestCli::leftoversWithoutUnnamedFiles()
 {
-    if (::geteuid() != 0)
-        QSKIP("Not run: mounting an exFAT image through FUSE needs root (CI runs the suite as root)");
-    if (::access("/dev/fuse", R_OK | W_OK) != 0)
-        QSKIP("Not run: no usable /dev/fuse here, so no FUSE file system can be mounted");
-    const QTemporaryDir scratch;
-    const ExfatMount mount(scratch.path());
-    QVERIFY2(mount.problem.isEmpty(), qPrintable(mount.problem));
-    const QString dir = mount.path() + u"/d"_s;
+    if (!m_exfat)
+        QSKIP("Not run: mounting an exFAT image through FUSE needs root and /dev/fuse (CI runs the suite as root)");
+    const QString dir = m_exfat->path() + u"/leftovers"_s;
     const QString large = dir + u"/large"_s;
     const QString small = dir + u"/small"_s;
     QVERIFY(QDir().mkdir(dir));
@@ -576,6 +640,225 @@ void TestCli::leftoversWithoutUnnamedFiles()
     QCOMPARE(walk.status, 0);
     QCOMPARE(entries(dir), QStringList({u"small"_s, u"small.enc"_s}));
     QVERIFY(readAll(small + u".enc"_s) == reference(testBytes(1500, 1), Key));
+}
+
+void TestCli::existingOutput_data()
+{
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QString>("option"); // refused: none given; new: none given, and no file has the output's name
+    QTest::addColumn<bool>("exfat");
+
+    for (const bool exfat : {false, true})
+        for (const bool encrypt : {true, false})
+            for (const char* option : {"refused", "-n", "-f", "new"})
+                QTest::addRow("%s %s%s", encrypt ? "encrypt" : "decrypt", option, exfat ? ", exFAT" : "")
+                    << encrypt << QString::fromLatin1(option) << exfat;
+}
+
+// An output name that exists already is left alone unless --force says otherwise, on every file system; that is
+// decided again as the output takes its name, which exFAT through FUSE cannot do by the rename alone.
+void TestCli::existingOutput()
+{
+    QFETCH(bool, encrypt);
+    QFETCH(QString, option);
+    QFETCH(bool, exfat);
+    if (exfat && !m_exfat)
+        QSKIP("Not run: mounting an exFAT image through FUSE needs root and /dev/fuse (CI runs the suite as root)");
+    const QTemporaryDir dir(exfat ? m_exfat->path() + u"/row-XXXXXX"_s : QDir::tempPath() + u"/tst_cli-XXXXXX"_s);
+    const QString input = dir.filePath(encrypt ? u"data"_s : u"data.enc"_s);
+    const QString output = encrypt ? input + u".enc"_s : input.chopped(4);
+    const bool refused = option == u"refused"_s;
+    const bool written = option == u"-f"_s || option == u"new"_s;
+    writeFile(input, testBytes(3000));
+    if (option != u"new"_s)
+        writeFile(output, "old");
+
+    QStringList arguments {encrypt ? u"encrypt"_s : u"decrypt"_s, u"-v"_s, u"--key-env=ZAFREL_TEST_KEY"_s, input};
+    if (option.startsWith(u'-'))
+        arguments << option;
+    const Finished result = run(arguments);
+    const QByteArray in = QFile::encodeName(input);
+    const QByteArray out = QFile::encodeName(output);
+    QByteArray said = in + " -> " + out + '\n';
+    if (refused)
+        said = "zafrel-cli: " + in + ": " + out + " exists; --force replaces it\n";
+    else if (option == u"-n"_s)
+        said = in + ": skipped, " + out + " exists\n";
+    QCOMPARE(result.status, refused ? 1 : 0);
+    QCOMPARE(result.out + result.err, said);
+    QVERIFY(readAll(output) == (written ? reference(testBytes(3000), Key) : "old"_ba));
+    QVERIFY(readAll(input) == testBytes(3000));
+    QCOMPARE(entries(dir.path()).size(), 2);
+}
+
+void TestCli::leftAlone_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // DIR is the folder of the files
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // standard output and error as one stream
+    QTest::addColumn<Tree>("changes"); // to the files of leftAlone()
+
+    // A wrong guess at which files are encrypted, or a wrong key, must not cost the originals.
+    QTest::newRow("decrypt every name") << words(
+        "decrypt DIR/config DIR/config.bak DIR/config.enc DIR/notes DIR/notes.txt")
+                                        << 1
+                                        << "zafrel-cli: DIR/config: not a .enc file; left alone\n"
+                                           "zafrel-cli: DIR/config.bak: not a .enc file; left alone\n"
+                                           "zafrel-cli: DIR/config.enc: DIR/config exists; --force replaces it\n"
+                                           "zafrel-cli: DIR/notes: not a .enc file; left alone\n"
+                                           "zafrel-cli: DIR/notes.txt: not a .enc file; left alone\n"_ba
+                                        << Tree();
+    QTest::newRow("decrypt -r") << words("decrypt -r DIR") << 1
+                                << "zafrel-cli: DIR/config.enc: DIR/config exists; --force replaces it\n"_ba << Tree();
+    // Inputs that would harm each other, whichever ends first; the others are still done.
+    QTest::newRow("two inputs, one output")
+        << words("encrypt -f -v DIR/notes DIR/notes.txt DIR/./notes") << 1
+        << "zafrel-cli: DIR/notes: its output DIR/notes.enc is the output of DIR/./notes too; both left alone\n"
+           "DIR/notes.txt -> DIR/notes.txt.enc\n"
+           "zafrel-cli: DIR/./notes: its output DIR/./notes.enc is the output of DIR/notes too; both left alone\n"_ba
+        << Tree {{u"notes.txt.enc"_s, reference(testBytes(1500, 5), Key)}};
+    QTest::newRow("an input that is another's output")
+        << words("encrypt -f -j2 DIR/config DIR/config.enc") << 1
+        << "zafrel-cli: DIR/config: its output DIR/config.enc is the input DIR/config.enc; both left alone\n"
+           "zafrel-cli: DIR/config.enc: it is the output of DIR/config; both left alone\n"_ba
+        << Tree();
+    QTest::newRow("control characters in names")
+        << QStringList {u"encrypt"_s, u"-v"_s, u"DIR/line\nend"_s, u"DIR/tab\t\x1b\\"_s} << 1
+        << "DIR/line\\nend -> DIR/line\\nend.enc\nzafrel-cli: DIR/tab\\t\\x1b\\\\: No such file or directory\n"_ba
+        << Tree {{u"line\nend.enc"_s, reference(testBytes(1500, 6), Key)}};
+}
+
+void TestCli::leftAlone()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    QFETCH(Tree, changes);
+    const QTemporaryDir dir;
+    const Tree files {{u"config"_s, testBytes(1500, 1)},     {u"config.bak"_s, testBytes(1500, 2)},
+                      {u"config.enc"_s, testBytes(1500, 3)}, {u"notes"_s, testBytes(1500, 4)},
+                      {u"notes.txt"_s, testBytes(1500, 5)},  {u"line\nend"_s, testBytes(1500, 6)}};
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        writeFile(dir.filePath(file.key()), file.value());
+    Tree expected = tree(dir.path());
+    expected.insert(changes);
+
+    arguments.replaceInStrings(u"DIR"_s, dir.path()) << u"--key-env=ZAFREL_TEST_KEY"_s;
+    const Finished result = run(arguments, {}, QProcess::MergedChannels);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, said.replace("DIR", QFile::encodeName(dir.path())));
+    QCOMPARE(tree(dir.path()), expected);
+}
+
+void TestCli::listingNotWritten_data()
+{
+    QTest::addColumn<bool>("closed"); // else /dev/full
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("/dev/full") << false << "No space left on device"_ba;
+    QTest::newRow("closed") << true << "Bad file descriptor"_ba;
+}
+
+// A script that reads the listing must not take what it got for all that was done.
+void TestCli::listingNotWritten()
+{
+    QFETCH(bool, closed);
+    QFETCH(QByteArray, said);
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(u"file"_s);
+    writeFile(file, testBytes(3000));
+    QProcess process;
+    prepare(process, {u"encrypt"_s, u"-v"_s, u"--key-env=ZAFREL_TEST_KEY"_s, file});
+    if (closed)
+        process.setChildProcessModifier([] { ::setsid(), ::close(STDOUT_FILENO); });
+    else
+        process.setStandardOutputFile(u"/dev/full"_s);
+    process.start();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(),
+             "zafrel-cli: the list of files written is incomplete: standard output: " + said + '\n');
+    QVERIFY(readAll(file + u".enc"_s) == reference(testBytes(3000), Key));
+}
+
+void TestCli::interruptWhileKeyAwaited_data()
+{
+    QTest::addColumn<QString>("source"); // FIFO: one that nobody opens for writing
+    QTest::addColumn<int>("signal");
+    QTest::newRow("opening a FIFO, SIGINT") << u"--key-file=FIFO"_s << SIGINT;
+    QTest::newRow("reading a descriptor, SIGTERM") << u"--key-fd=0"_s << SIGTERM;
+}
+
+// The signal comes as soon as the program takes it, wherever it then is: whether it has begun to wait or not, it ends.
+void TestCli::interruptWhileKeyAwaited()
+{
+    QFETCH(QString, source);
+    QFETCH(int, signal);
+    const QTemporaryDir dir;
+    const QString fifo = dir.filePath(u"fifo"_s);
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    writeFile(dir.filePath(u"file"_s), testBytes(2000));
+    QProcess process;
+    prepare(process, {u"encrypt"_s, source.replace(u"FIFO"_s, fifo), dir.filePath(u"file"_s)});
+    process.start();
+    QTRY_VERIFY_WITH_TIMEOUT(takes(process.processId(), signal), 60000);
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    QCOMPARE(entries(dir.path()), QStringList({u"fifo"_s, u"file"_s}));
+}
+
+// As a user whom file modes bind ("nobody" when the tests run as root), running a copy of the program that user may
+// read.
+void TestCli::asPlainUser()
+{
+    const bool root = ::geteuid() == 0;
+    const QTemporaryDir dir;
+    const QString program = dir.filePath(u"zafrel-cli"_s);
+    const QString mine = dir.filePath(u"mine"_s);
+    const QString shared = dir.filePath(u"shared"_s);
+    QVERIFY(QFile::copy(QStringLiteral(ZAFREL_CLI), program) && QDir().mkdir(mine) && QDir().mkdir(shared));
+    writeFile(mine + u"/file"_s, testBytes(3000, 1));
+    writeFile(shared + u"/file"_s, testBytes(3000, 2));
+    writeFile(shared + u"/file.enc"_s, "old", 0666);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    QVERIFY(!root || ::chown(QFile::encodeName(mine).constData(), 65534, 65534) == 0);
+    QVERIFY(::chmod(QFile::encodeName(shared).constData(), 0555) == 0); // refuses new files
+    const auto writable = qScopeGuard([&] { ::chmod(QFile::encodeName(shared).constData(), 0755); });
+    const auto start = [&](QProcess& process, const QStringList& arguments) {
+        prepare(process, arguments);
+        process.setProgram(program);
+        process.setChildProcessModifier([root] {
+            if (::setsid() < 0 || (root && !becomeUser(65534, 65534)))
+                ::_exit(255);
+        });
+        process.start();
+    };
+
+    // While a key may be in memory, no core dump holds it and no other process of the user reads it (/proc shows
+    // such a process as root's); its unnamed output is still named through /proc.
+    QProcess waiting;
+    start(waiting, {u"encrypt"_s, u"--key-fd=0"_s, mine + u"/file"_s});
+    QTRY_VERIFY_WITH_TIMEOUT(takes(waiting.processId(), SIGINT), 60000);
+    const QString proc = u"/proc/%1"_s.arg(waiting.processId());
+    QVERIFY(QString::fromLatin1(readAll(proc + u"/limits"_s)).contains(QRegularExpression(u"core file size +0 +0 "_s)));
+    QCOMPARE(QFileInfo(proc + u"/fd"_s).ownerId(), 0u);
+    waiting.write(Key.toUtf8());
+    waiting.closeWriteChannel();
+    QVERIFY(waiting.waitForFinished(60000));
+    QCOMPARE(waiting.exitCode(), 0);
+    QVERIFY(readAll(mine + u"/file.enc"_s) == reference(testBytes(3000, 1), Key));
+
+    // The folder is named, not the input that was read well.
+    QProcess refused;
+    start(refused, {u"encrypt"_s, u"-f"_s, u"--key-env=ZAFREL_TEST_KEY"_s, shared + u"/file"_s});
+    QVERIFY(refused.waitForFinished(60000));
+    QCOMPARE(refused.exitCode(), 1);
+    QCOMPARE(refused.readAllStandardError(),
+             QFile::encodeName(
+                 u"zafrel-cli: %1/file: cannot create a file in folder %1: Permission denied\n"_s.arg(shared)));
+    QCOMPARE(readAll(shared + u"/file.enc"_s), "old"_ba);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

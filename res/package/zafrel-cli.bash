@@ -33,7 +33,8 @@ _zafrel_cli() {
         fi
     done
     if [[ $current == -* ]]; then
-        local options='-r --recursive -n --no-clobber -j --jobs -q --quiet -v --verbose --key-file --key-env --key-fd'
+        local options='-r --recursive -n --no-clobber -f --force -j --jobs -q --quiet -v --verbose --key-file --key-env'
+        options+=' --key-fd'
         [[ $command == decrypt ]] || options+=' --auto-key'
         [[ -n $command ]] || options+=' -h --help --version'
         mapfile -t COMPREPLY < <(compgen -W "$options" -- "$current")

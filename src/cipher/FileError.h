@@ -7,10 +7,21 @@
 // A failure as the platform reports it: its error number (errno) and that number's description.
 struct FileError
 {
+    // What failed: the file read, the output's name (or the file that has it), or the output's folder (where the
+    // bytes are written until they get the output's name). The window names the input in every case.
+    enum Subject
+    {
+        Input,
+        Output,
+        OutputFolder,
+    };
+
     int number = 0;
     QString description;
+    Subject subject = Input;
 
     [[nodiscard]] bool isError() const { return number != 0; }
+    [[nodiscard]] FileError about(Subject what) const { return {number, description, what}; }
 
     // The platform's description of errno value `number`, e.g. 2 -> "No such file or directory".
     [[nodiscard]] static FileError fromErrno(int number);

@@ -74,7 +74,31 @@ bool unchanged(int fd, const struct stat& opened)
         && sameTime(now.st_ctim, opened.st_ctim);
 }
 
+// Written here means: nothing stands in the way, go on.
+bool goesOn(const TransformResult& result)
+{
+    return result.outcome == TransformOutcome::Written;
+}
+
+// What has the output's name. An old output to keep is kept whoever may write it, so only its kind is looked at;
+// one to replace is held open in `replaced`, proof that this user may change it.
+TransformResult lookAtOutput(const OutputPlace& place, const struct stat& input, ExistingOutput existing,
+                             ReplacedFile& replaced)
+{
+    bool taken = false;
+    const FileError error
+        = existing == ExistingOutput::Keep ? inspectName(place, input, taken) : inspectReplaced(place, input, replaced);
+    if (error.isError())
+        return failed(error.about(FileError::Output));
+    return {taken ? TransformOutcome::Kept : TransformOutcome::Written, {}};
+}
+
 } // namespace
+
+bool hasEncryptedName(const QString& path)
+{
+    return path.endsWith(u".enc"_s);
+}
 
 QString outputPath(const QString& inputPath, bool encrypt)
 {
@@ -131,38 +155,35 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
 
     OutputPlace place;
     if (const FileError error = locateOutput(QFile::encodeName(outputPath), place); error.isError())
-        return failed(error);
+        return failed(error.about(FileError::Output));
     ReplacedFile replaced;
-    if (const FileError error = inspectReplaced(place, m_opened, replaced); error.isError())
-        return failed(error);
-    if (replaced.exists() && existing == ExistingOutput::Keep)
-        return {TransformOutcome::Kept, {}};
+    if (const TransformResult result = lookAtOutput(place, m_opened, existing, replaced); !goesOn(result))
+        return result;
     replaced = {}; // not held open while the work goes on: it is looked at again before the commit
 
     TemporaryOutput output(place.folder.get());
     if (const FileError error = output.create(); error.isError())
-        return failed(error);
-    if (const TransformResult result = stream(output.fd(), keys, observer); result.outcome != TransformOutcome::Written)
+        return failed(error.about(FileError::OutputFolder));
+    if (const TransformResult result = stream(output.fd(), keys, observer); !goesOn(result))
         return result;
     if (observer.onFinishing)
         observer.onFinishing();
 
     // Looked at again: while we yielded, the old output may have been made read-only, or the input moved there.
-    if (const FileError error = inspectReplaced(place, m_opened, replaced); error.isError())
-        return failed(error);
-    if (replaced.exists() && existing == ExistingOutput::Keep)
-        return {TransformOutcome::Kept, {}};
+    if (const TransformResult result = lookAtOutput(place, m_opened, existing, replaced); !goesOn(result))
+        return result;
     // A file that grew, or was rewritten, while we read it would give an output that matches no version of it.
     if (!unchanged(m_input.get(), m_opened))
         return failed(FileError::inputChanged());
     // Given only now, against the file that is really replaced; until here only the owner could read the bytes.
     if (const FileError error = grantAccess(output.fd(), m_input.get(), m_opened, replaced); error.isError())
-        return failed(error);
+        return failed(error.about(FileError::Output));
+    // Decided again by the commit itself: a file that took the name since is replaced only when that is wanted.
     const FileError error = output.commitAs(place.name, existing == ExistingOutput::Replace);
     if (error.number == EEXIST && existing == ExistingOutput::Keep)
         return {TransformOutcome::Kept, {}};
     if (error.isError())
-        return failed(error);
+        return failed(error.about(FileError::Output));
     return {TransformOutcome::Written, {}};
 }
 
@@ -192,7 +213,7 @@ TransformResult FileTransform::stream(int output, KeyStream& keys, const Transfo
         keys.apply(buffer.get() + done, size - done);
 
         if (const FileError error = writeFully(output, buffer.get(), size); error.isError())
-            return failed(error);
+            return failed(error.about(FileError::Output));
         offset += size;
     }
     return {TransformOutcome::Written, {}};

@@ -17,6 +17,9 @@ class KeyStream;
 // four characters or fewer has no decrypted name in its own folder: the result is empty.
 [[nodiscard]] QString outputPath(const QString& inputPath, bool encrypt);
 
+// The names decrypting is meant for: those that end in ".enc", as encrypting names its outputs.
+[[nodiscard]] bool hasEncryptedName(const QString& path);
+
 // A file of 0 or 1 byte is reported "too small" and never transformed.
 [[nodiscard]] constexpr bool tooSmallToTransform(qint64 length)
 {
@@ -26,7 +29,7 @@ class KeyStream;
 enum class TransformOutcome
 {
     Written, // the output holds every byte and has replaced any old file of its name
-    Kept, // an output of that name exists and was to be kept (ExistingOutput::Keep); nothing was written
+    Kept, // a file of the output's name exists and was to be kept (ExistingOutput::Keep); nothing was written
     Stopped, // the observer said stop at a checkpoint; nothing was written
     Failed, // `error` says why; nothing was written
     NoKey, // the key was empty; nothing was opened or written
@@ -35,8 +38,8 @@ enum class TransformOutcome
 // What becomes of a file that already has the output's name.
 enum class ExistingOutput
 {
-    Replace,
-    Keep,
+    Replace, // as the window does: this user must be allowed to write it
+    Keep, // whoever may write it; decided again at the commit, so a file that appears meanwhile is kept too
 };
 
 struct TransformResult

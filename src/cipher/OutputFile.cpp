@@ -107,6 +107,32 @@ QByteArray procPath(int fd)
     return "/proc/self/fd/" + QByteArray::number(fd);
 }
 
+// Renames `from` to `to` in `folder` unless `to` is taken (EEXIST), decided in one step with the name: by the rename
+// where the file system can (NFS and many FUSE file systems cannot), else by a second link (NFS), else by claiming
+// the name with an empty file of our own that the rename then replaces (FAT and exFAT have no links). Gives errno.
+int renameUnlessTaken(int folder, const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (::linkat(folder, from.constData(), folder, to.constData(), 0) == 0) {
+        ::unlinkat(folder, from.constData(), 0);
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    const Descriptor claim(
+        ::openat(folder, to.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (!claim.isOpen())
+        return errno;
+    if (::renameat(folder, from.constData(), folder, to.constData()) == 0)
+        return 0;
+    const int error = errno;
+    ::unlinkat(folder, to.constData(), 0);
+    return error;
+}
+
 } // namespace
 
 FileError locateOutput(const QByteArray& path, OutputPlace& place)
@@ -159,9 +185,9 @@ FileError locateOutput(const QByteArray& path, OutputPlace& place)
     return FileError::fromErrno(EISDIR);
 }
 
-FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced)
+FileError inspectName(const OutputPlace& place, const struct stat& input, bool& taken)
 {
-    replaced = {};
+    taken = false;
     struct stat info
     {
     };
@@ -174,6 +200,19 @@ FileError inspectReplaced(const OutputPlace& place, const struct stat& input, Re
     // A device, a pipe, or a link put there since the name was looked up: nothing a file should replace.
     if (!S_ISREG(info.st_mode))
         return FileError::fromErrno(EEXIST);
+    taken = true;
+    return {};
+}
+
+FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced)
+{
+    replaced = {};
+    bool taken = false;
+    if (const FileError error = inspectName(place, input, taken); error.isError() || !taken)
+        return error;
+    struct stat info
+    {
+    };
     // Non-blocking and never following a link, so nothing here can hang the window or lead elsewhere.
     Descriptor file(::openat(place.folder.get(), place.name.constData(),
                              O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
@@ -307,8 +346,11 @@ FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
     if (const FileError error = closeFile(); error.isError())
         return error;
     reachRace(RaceMoment::WriterClosed, m_folder, m_name);
-    if (::renameat2(m_folder, m_name.constData(), m_folder, name.constData(), replace ? 0 : RENAME_NOREPLACE) != 0)
-        return FileError::fromErrno(errno);
+    const int renamed = replace
+        ? (::renameat(m_folder, m_name.constData(), m_folder, name.constData()) == 0 ? 0 : errno)
+        : renameUnlessTaken(m_folder, m_name, name);
+    if (renamed != 0)
+        return FileError::fromErrno(renamed);
     forgetName();
     return {};
 }

@@ -37,8 +37,13 @@ struct ReplacedFile
     [[nodiscard]] bool exists() const { return file.isOpen(); }
 };
 
-// Looks at the output's name in its folder: nothing there is fine; a regular file this user may write will be
-// replaced; the input itself (through another name), a folder, or anything but a regular file is refused.
+// Looks at what has the output's name in its folder, without opening it: nothing there is fine (`taken` false), a
+// regular file sets `taken`; the input itself (through another name), a folder, or anything but a regular file is
+// refused.
+[[nodiscard]] FileError inspectName(const OutputPlace& place, const struct stat& input, bool& taken);
+
+// Looks at the output's name as inspectName() does: a regular file there, which will be replaced, must be one this
+// user may write, and is held open in `replaced`.
 [[nodiscard]] FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced);
 
 // The bytes of an output until it is complete: an unnamed file in the output's folder where the file system has

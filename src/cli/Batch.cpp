@@ -2,13 +2,16 @@
 
 #include "cli/Batch.h"
 
+#include "cipher/FileTransform.h"
 #include "cipher/KeyStream.h"
 #include "cipher/Leftovers.h"
 #include "cli/Console.h"
 #include "cli/Interrupt.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -46,9 +49,33 @@ Result failed(const QString& problem)
     return {Outcome::Failed, {}, problem};
 }
 
+// A failure as its line says it: what failed, when it is not the input.
+QString describe(const FileError& error, const QString& output)
+{
+    switch (error.subject) {
+    case FileError::Output:
+        return Console::shown(output) + u": "_s + error.description;
+    case FileError::OutputFolder:
+        return u"cannot create a file in folder %1: "_s.arg(Console::shown(QFileInfo(output).path()))
+            + error.description;
+    case FileError::Input:
+        break;
+    }
+    return error.description;
+}
+
+// A file whose output name is taken: passed over, or refused. The transform decided it at the commit, so a file
+// that took the name meanwhile is never replaced either.
+Result keptOutput(OnExisting existing, const QString& output)
+{
+    if (existing == OnExisting::Skip)
+        return {Outcome::Kept, output, {}};
+    return failed(Console::shown(output) + u" exists; --force replaces it"_s);
+}
+
 // One file, in the window's order of checks: the length the walk measured, too small, the output's name, the
 // transform. `combined` follows the checkpoints for the status line.
-Result transformOne(const Input& input, bool encrypt, ExistingOutput existing, KeyStream& keys,
+Result transformOne(const Input& input, bool encrypt, OnExisting existing, KeyStream& keys,
                     std::atomic<qint64>& combined)
 {
     if (input.error.isError())
@@ -70,19 +97,20 @@ Result transformOne(const Input& input, bool encrypt, ExistingOutput existing, K
         combined.store(i + 1, std::memory_order_relaxed);
         return !Interrupt::requested();
     };
-    const TransformResult result = transform.writeTo(output, keys, observer, existing);
+    const TransformResult result = transform.writeTo(
+        output, keys, observer, existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
     switch (result.outcome) {
     case TransformOutcome::Written:
         return {Outcome::Written, output, {}};
     case TransformOutcome::Kept:
-        return {Outcome::Kept, output, {}};
+        return keptOutput(existing, output);
     case TransformOutcome::Stopped:
         return {Outcome::Stopped, {}, {}};
     case TransformOutcome::Failed:
     case TransformOutcome::NoKey: // never: an empty key is refused before the first file
         break;
     }
-    return failed(result.error.description);
+    return failed(describe(result.error, output));
 }
 
 // In binary units with one decimal: "3.5 GiB".
@@ -214,19 +242,13 @@ private:
     void report(qsizetype index)
     {
         const Result& result = m_results[static_cast<size_t>(index)];
-        const QString& path = m_inputs.at(index).path;
+        const QString path = Console::shown(m_inputs.at(index).path);
         switch (result.outcome) {
         case Outcome::Written:
-            if (m_settings.verbose) {
-                clearStatusLine();
-                Console::write(STDOUT_FILENO, path + u" -> "_s + result.output + u'\n');
-            }
+            list(path + u" -> "_s + Console::shown(result.output) + u'\n');
             break;
         case Outcome::Kept:
-            if (m_settings.verbose) {
-                clearStatusLine();
-                Console::write(STDOUT_FILENO, path + u": skipped, "_s + result.output + u" exists\n"_s);
-            }
+            list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
             break;
         case Outcome::Failed:
             m_anyFailed = true;
@@ -237,6 +259,22 @@ private:
         case Outcome::Pending:
             break;
         }
+    }
+
+    // A line of the listing that -v asks for. A listing that cannot be written fails the run, said once: a script
+    // that reads it must not take what it got for all that was done.
+    void list(const QString& line)
+    {
+        if (!m_listing)
+            return;
+        clearStatusLine();
+        if (Console::write(STDOUT_FILENO, line))
+            return;
+        const FileError error = FileError::fromErrno(errno);
+        m_listing = false;
+        m_anyFailed = true;
+        if (!Interrupt::requested())
+            Console::complain(u"the list of files written is incomplete: standard output: "_s + error.description);
     }
 
     // Files done of all, bytes, rate and time left, cut to the terminal's width so that it never wraps.
@@ -271,6 +309,7 @@ private:
     const QList<Input>& m_inputs;
     const QByteArray m_key;
     const BatchSettings m_settings;
+    bool m_listing = m_settings.verbose; // -v, until standard output refuses a line
     qint64 m_totalBytes = 0;
 
     std::atomic<qsizetype> m_next {0};

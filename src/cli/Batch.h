@@ -2,7 +2,7 @@
 
 #pragma once
 
-#include "cipher/FileTransform.h"
+#include "cli/Options.h"
 #include "cli/Walk.h"
 
 #include <QByteArray>
@@ -11,7 +11,7 @@
 struct BatchSettings
 {
     bool encrypt = true;
-    ExistingOutput existing = ExistingOutput::Replace;
+    OnExisting existing = OnExisting::Refuse;
     int jobs = 1;
     bool verbose = false; // every file written or kept is listed on standard output
     bool progress = false; // a status line on standard error, which is a terminal
@@ -20,5 +20,5 @@ struct BatchSettings
 // Transforms every input with the key bytes, `jobs` files at a time, each on its own: one file's failure never
 // stops another. Failures go to standard error, in the order of `inputs` whatever order the files end in. On an
 // interrupt, files in work stop at their next checkpoint and leave nothing, and no further file starts. True when
-// every file was written or kept.
+// every file was written or skipped, and listed when that was asked for.
 [[nodiscard]] bool runBatch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings);

@@ -3,8 +3,12 @@
 #include "cli/Interrupt.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,9 +16,19 @@ namespace {
 std::atomic<bool> g_requested {false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
+// The handler writes a byte here, so that a wait for input sees the signal even when it came just before the wait
+// began, between looking at the flag and blocking (the pipe is never emptied).
+int g_wakeUp[2] = {-1, -1};
+
 void onSignal(int)
 {
+    const int saved = errno;
     g_requested.store(true, std::memory_order_relaxed);
+    if (g_wakeUp[1] >= 0) {
+        // A pipe full already wakes the wait as well.
+        [[maybe_unused]] const ssize_t written = ::write(g_wakeUp[1], "", 1);
+    }
+    errno = saved;
 }
 
 constexpr int Signals[] = {SIGINT, SIGTERM};
@@ -23,12 +37,14 @@ constexpr int Signals[] = {SIGINT, SIGTERM};
 
 void Interrupt::install()
 {
+    if (::pipe2(g_wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_wakeUp[0] = g_wakeUp[1] = -1;
     struct sigaction action
     {
     };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a wait for the key at the terminal must end when the user gives up.
+    // No SA_RESTART: a write to a terminal held by Ctrl-S must end when the user gives up.
     action.sa_flags = 0;
     for (const int signal : Signals) {
         struct sigaction previous
@@ -42,6 +58,21 @@ void Interrupt::install()
 bool Interrupt::requested()
 {
     return g_requested.load(std::memory_order_relaxed);
+}
+
+bool Interrupt::waitReadable(int fd)
+{
+    // A negative descriptor (no pipe) is left out by poll().
+    pollfd watched[] = {{fd, POLLIN, 0}, {g_wakeUp[0], POLLIN, 0}};
+    while (!requested()) {
+        const int ready = ::poll(watched, 2, -1);
+        if (requested())
+            break;
+        // Ready, or a descriptor poll cannot watch: the read that follows says what it is.
+        if (ready > 0 || (ready < 0 && errno != EINTR && errno != EAGAIN))
+            return true;
+    }
+    return false;
 }
 
 void Interrupt::keepFromThisThread()

@@ -21,6 +21,8 @@ namespace {
 
 // A key source that never ends (a device, a stream) must not fill the memory.
 constexpr qsizetype MaxKeyBytes = 1024 * 1024;
+// The longest line end, which is no part of the key: "\r\n".
+constexpr qsizetype MaxLineEnd = 2;
 
 KeyOutcome problem(const QString& text)
 {
@@ -32,16 +34,20 @@ KeyOutcome interrupted()
     return {{}, {}, true};
 }
 
-// Reads `fd` up to its end, or up to the end of the line when `oneLine`; stops once it holds more than MaxKeyBytes,
-// so that too long a key is seen without reading on. False with errno set when the read fails or a signal interrupts
-// it.
+// Reads `fd` up to its end, or up to the end of the line when `oneLine`; stops once it holds more than a key and its
+// line end, so that too long a key is seen without reading on. Each read waits first for input or an interrupt, so
+// a signal never leaves it waiting. False with errno set when the read fails or an interrupt is requested.
 bool readKeyBytes(int fd, bool oneLine, QByteArray& bytes)
 {
     char buffer[4096];
-    while (bytes.size() <= MaxKeyBytes && !(oneLine && bytes.endsWith('\n'))) {
+    while (bytes.size() <= MaxKeyBytes + MaxLineEnd && !(oneLine && bytes.endsWith('\n'))) {
+        if (!Interrupt::waitReadable(fd)) {
+            errno = EINTR;
+            return false;
+        }
         // A terminal gives at most one line per read.
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR && !Interrupt::requested())
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0)
             return false;
@@ -62,15 +68,15 @@ KeyOutcome keyOfUtf8(QByteArrayView bytes)
     return {key, {}, false};
 }
 
-// The key of a line of text: its bytes without the one line end that closes the line.
+// The key of a line of text: its bytes without the one line end that closes the line. The limit counts the key.
 KeyOutcome decodeKey(QByteArray bytes)
 {
-    if (bytes.size() > MaxKeyBytes)
-        return problem(u"the key is longer than 1 MiB"_s);
     if (bytes.endsWith("\r\n"))
         bytes.chop(2);
     else if (bytes.endsWith('\n'))
         bytes.chop(1);
+    if (bytes.size() > MaxKeyBytes)
+        return problem(u"the key is longer than 1 MiB"_s);
     return keyOfUtf8(bytes);
 }
 
@@ -85,17 +91,18 @@ KeyOutcome readFrom(int fd, const QString& what)
 
 KeyOutcome fromFile(const QString& path)
 {
-    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking: opening a named pipe would wait for its writer, deaf to an interrupt; the reads wait instead.
+    const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.isOpen())
-        return problem(path + u": "_s + FileError::fromErrno(errno).description);
-    return readFrom(file.get(), path);
+        return problem(Console::shown(path) + u": "_s + FileError::fromErrno(errno).description);
+    return readFrom(file.get(), Console::shown(path));
 }
 
 KeyOutcome fromEnvironment(const QString& name)
 {
     const QByteArray encoded = name.toLocal8Bit();
     if (!qEnvironmentVariableIsSet(encoded.constData()))
-        return problem(u"the environment variable %1 is not set"_s.arg(name));
+        return problem(u"the environment variable %1 is not set"_s.arg(Console::shown(name)));
     return keyOfUtf8(qgetenv(encoded.constData()));
 }
 
@@ -114,8 +121,12 @@ public:
     }
     ~EchoOff()
     {
-        if (m_active)
-            ::tcsetattr(m_terminal, TCSAFLUSH, &m_saved);
+        // What was typed and not read goes (it may be a key); nothing here waits, as a flush of the output would
+        // for a terminal held by Ctrl-S.
+        if (m_active) {
+            ::tcflush(m_terminal, TCIFLUSH);
+            ::tcsetattr(m_terminal, TCSANOW, &m_saved);
+        }
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
@@ -149,6 +160,8 @@ KeyOutcome fromTerminal(bool twice)
                        "on a terminal to type it"_s);
     // Off for both questions: what the user types ahead of the second one is not thrown away.
     const EchoOff echoOff(terminal.get());
+    if (!echoOff.active() && Interrupt::requested())
+        return interrupted();
     if (!echoOff.active())
         return problem(u"the terminal cannot hide the key: "_s + FileError::fromErrno(errno).description);
     KeyOutcome key = askOnce(terminal.get(), u"Key: "_s);

@@ -15,12 +15,20 @@ enum class KeySource
     Generated, // --auto-key
 };
 
+// What becomes of a file whose output name is taken already.
+enum class OnExisting
+{
+    Refuse, // the file fails and the old one stays: a command line runs over names nobody looked at
+    Skip, // --no-clobber: the file is passed over quietly
+    Replace, // --force: as the window does
+};
+
 struct Options
 {
     bool encrypt = true;
     QStringList paths;
     bool recursive = false;
-    bool keepExisting = false;
+    OnExisting existing = OnExisting::Refuse;
     bool quiet = false;
     bool verbose = false;
     int jobs = 1;

@@ -60,11 +60,12 @@ public:
             else if (folder)
                 walk(path, O_NOFOLLOW);
             else
-                m_inputs.append({path, entry.info.st_size, {}});
+                m_inputs.append({path, entry.info.st_size, {}, entry.info.st_dev, entry.info.st_ino});
         }
     }
 
-    void fail(const QString& path, int error) { m_inputs.append({path, 0, FileError::fromErrno(error)}); }
+    void fail(const QString& path, int error) { fail(path, FileError::fromErrno(error)); }
+    void fail(const QString& path, const FileError& error) { m_inputs.append({path, 0, error, 0, 0}); }
 
 private:
     // The folder's entries, sorted by name, each looked at without following a link. The folder is closed again
@@ -150,8 +151,10 @@ QList<Input> collectInputs(const QStringList& paths, const QSet<QString>& undeco
             walk.fail(path, EILSEQ);
         else if (::stat(QFile::encodeName(path).constData(), &info) != 0)
             walk.fail(path, errno);
+        else if (!S_ISDIR(info.st_mode) && !encrypt && !hasEncryptedName(path))
+            walk.fail(path, {EINVAL, u"not a .enc file; left alone"_s});
         else if (!S_ISDIR(info.st_mode))
-            inputs.append({path, info.st_size, {}});
+            inputs.append({path, info.st_size, {}, info.st_dev, info.st_ino});
         else if (recursive)
             walk.walk(path, 0);
         else

@@ -2,8 +2,10 @@
 
 // zafrel-cli: the cipher core on the command line, for scripts, servers and whole folders.
 
+#include "cipher/Hardening.h"
 #include "cipher/KeyStream.h"
 #include "cli/Batch.h"
+#include "cli/Conflicts.h"
 #include "cli/Console.h"
 #include "cli/Interrupt.h"
 #include "cli/Key.h"
@@ -28,13 +30,37 @@ enum ExitStatus
     Interrupted = 130,
 };
 
-} // namespace
-
-int main(int argc, char** argv)
+// The key, then every file the paths name.
+int transformAll(const Options& options, const QSet<QString>& undecodable)
 {
-    // The platform's descriptions of errors in the user's language, as the window gives them.
-    std::setlocale(LC_ALL, "");
+    const KeyOutcome key = obtainKey(options);
+    if (key.interrupted)
+        return Interrupted;
+    if (!key.problem.isEmpty()) {
+        Console::complain(key.problem);
+        return Refused;
+    }
+    // Shown before any file is written: a file encrypted with a key nobody saw could never be decrypted.
+    if (options.keySource == KeySource::Generated && !Console::write(STDOUT_FILENO, key.key + u'\n')) {
+        Console::complain(u"the new key could not be written to standard output; no file was touched"_s);
+        return Refused;
+    }
 
+    QList<Input> inputs = collectInputs(options.paths, undecodable, options.encrypt, options.recursive);
+    if (Interrupt::requested())
+        return Interrupted;
+    refuseConflicts(inputs, options.encrypt);
+    BatchSettings settings;
+    settings.encrypt = options.encrypt;
+    settings.existing = options.existing;
+    settings.jobs = options.jobs;
+    settings.verbose = options.verbose;
+    settings.progress = !options.quiet && ::isatty(STDERR_FILENO);
+    return runBatch(inputs, keyBytes(key.key), settings) ? Success : SomeFailed;
+}
+
+int run(int argc, char** argv)
+{
     QStringList arguments;
     // Names that are no UTF-8 cannot be given to the core as text: such paths fail instead of naming another file.
     QSet<QString> undecodable;
@@ -57,33 +83,19 @@ int main(int argc, char** argv)
     case Command::Run:
         break;
     }
-    const Options& options = command.options;
+    return transformAll(command.options, undecodable);
+}
 
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // First of all: no dump of this process can show the key, and no file takes a standard descriptor's number.
+    hardenProcess();
     Interrupt::install();
-    const KeyOutcome key = obtainKey(options);
-    if (key.interrupted)
-        return Interrupted;
-    if (!key.problem.isEmpty()) {
-        Console::complain(key.problem);
-        return Refused;
-    }
-    // Shown before any file is written: a file encrypted with a key nobody saw could never be decrypted.
-    if (options.keySource == KeySource::Generated && !Console::write(STDOUT_FILENO, key.key + u'\n')) {
-        Console::complain(u"the new key could not be written to standard output; no file was touched"_s);
-        return Refused;
-    }
-
-    const QList<Input> inputs = collectInputs(options.paths, undecodable, options.encrypt, options.recursive);
-    if (Interrupt::requested())
-        return Interrupted;
-    BatchSettings settings;
-    settings.encrypt = options.encrypt;
-    settings.existing = options.keepExisting ? ExistingOutput::Keep : ExistingOutput::Replace;
-    settings.jobs = options.jobs;
-    settings.verbose = options.verbose;
-    settings.progress = !options.quiet && ::isatty(STDERR_FILENO);
-    const bool allDone = runBatch(inputs, keyBytes(key.key), settings);
-    if (Interrupt::requested())
-        return Interrupted;
-    return allDone ? Success : SomeFailed;
+    // The platform's descriptions of errors in the user's language, as the window gives them.
+    std::setlocale(LC_ALL, "");
+    const int status = run(argc, argv);
+    // A signal at any point ends the program as interrupted, whatever was done before it.
+    return Interrupt::requested() ? Interrupted : status;
 }

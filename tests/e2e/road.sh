@@ -232,8 +232,14 @@ for ((n = written + 1; n <= count; ++n)); do
 done
 echo "road: $written of $count files written before the close, no temporary file left"
 
-# The file's bytes are in work: an output without a name yet, held open by the program.
-in_work() { [[ -n $(find "/proc/$pid/fd" -lname "$work/big/*(deleted)" 2>/dev/null) ]]; }
+# The file's bytes are in work once the program reads them, its output without a name yet. Seen through inotify: the
+# open files of a program that may hold a key are closed to its user's other processes (root aside).
+watch_reads() {
+    inotifywait -e access "$1" 2>"$work/watch" >/dev/null &
+    watcher=$!
+    wait_for "the watch on $1" 10 grep -q 'Watches established' "$work/watch"
+}
+in_work() { ! kill -0 "$watcher" 2>/dev/null; }
 mkdir "$work/big"
 head -c 512M /dev/urandom >"$work/big/big.bin"
 for signal in TERM KILL; do
@@ -243,6 +249,7 @@ for signal in TERM KILL; do
     click_add
     answer_dialog 'File to encrypt' "$work/big/big.bin"
     type_key kkkkkkkk
+    watch_reads "$work/big/big.bin"
     click_run
     wait_for "the file to be in work" 60 in_work
     kill -s "$signal" "$pid"
