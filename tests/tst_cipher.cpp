@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <sys/acl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -112,6 +113,22 @@ bool canRead(Principal who, const QString& path)
                       return fd >= 0 && ::close(fd) == 0 ? 0 : 1;
                   })
         == 0;
+}
+
+// Runs `transform` with files limited to `bytes`, and SIGXFSZ ignored so that a file past the limit fails with EFBIG
+// instead of killing the process.
+TransformResult withFileSizeLimit(rlim_t bytes, const std::function<TransformResult()>& transform)
+{
+    rlimit saved {};
+    if (::getrlimit(RLIMIT_FSIZE, &saved) != 0)
+        return {};
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = bytes;
+    const TransformResult result = ::setrlimit(RLIMIT_FSIZE, &limited) == 0 ? transform() : TransformResult {};
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+    return result;
 }
 
 bool giveTo(const QString& path, Principal who, mode_t mode)
@@ -221,6 +238,8 @@ private Q_SLOTS:
     void fileSizeLimitKeepsOldOutput();
     void commitKeepsATakenName_data();
     void commitKeepsATakenName();
+    void refusedSpaceFailsAtOnce_data();
+    void refusedSpaceFailsAtOnce();
     void outputGetsInputPermissionsFromTheStart();
     void unwritableOutputFailsForUser_data();
     void unwritableOutputFailsForUser();
@@ -496,6 +515,9 @@ void tst_Cipher::transformRoundTrips_data()
     QTest::newRow("chunks of 7, key 3") << 5003 << 3 << qint64(7) << 0 << name;
     QTest::newRow("chunks of 1000, key 17") << 100003 << 17 << qint64(1000) << 200000 << name;
     QTest::newRow("chunks of 4099, key 20000") << 150001 << 20000 << qint64(4099) << 0 << name;
+    // Chunks that end inside a page, in a file large enough that its cache is dropped behind it as it goes.
+    QTest::newRow("chunks of 3 MiB + 1, key 17")
+        << 24 * 1024 * 1024 + 5 << 17 << qint64(3 * 1024 * 1024 + 1) << 0 << name;
     QTest::newRow("default chunks, key 20000")
         << 9 * 1024 * 1024 + 3 << 20000 << FileTransform::DefaultChunkSize << 0 << name;
     // With ".enc", 249 of the 255 bytes a name may have: the old output must still be replaceable.
@@ -725,16 +747,8 @@ void tst_Cipher::fileSizeLimitKeepsOldOutput()
     writeFile(input, bytes);
     writeFile(output, old);
 
-    // With SIGXFSZ ignored, a write past the limit fails with EFBIG instead of killing the process.
-    rlimit saved {};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 6000;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const TransformResult result = transformFile(input, output, keyBytes(u"k"_s), {}, 4096);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
+    const TransformResult result
+        = withFileSizeLimit(6000, [&] { return transformFile(input, output, keyBytes(u"k"_s), {}, 4096); });
 
     QCOMPARE(result.outcome, TransformOutcome::Failed);
     QCOMPARE(result.error.number, EFBIG);
@@ -768,6 +782,59 @@ void tst_Cipher::commitKeepsATakenName()
     }
     QCOMPARE(readAll(dir.filePath(u"out"_s)), "old"_ba);
     QCOMPARE(entries(dir.path()), QStringList {u"out"_s});
+}
+
+void tst_Cipher::refusedSpaceFailsAtOnce_data()
+{
+    QTest::addColumn<bool>("smallFileSystem");
+    QTest::addColumn<int>("number");
+    QTest::newRow("file system too small") << true << ENOSPC;
+    QTest::newRow("file size limit") << false << EFBIG;
+}
+
+// Room for the whole output is asked for before the first byte: a disk too small for it fails the file at once, with
+// the platform's error, before any checkpoint, and leaves the old output and its folder as they were.
+void tst_Cipher::refusedSpaceFailsAtOnce()
+{
+    QFETCH(bool, smallFileSystem);
+    QFETCH(int, number);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"out"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QByteArray mountPoint = QFile::encodeName(folder);
+    if (smallFileSystem) {
+        if (::geteuid() != 0)
+            QSKIP("Not run: mounting a small file system needs root (CI runs the suite as root)");
+        QCOMPARE(::mount("zafrel-test", mountPoint.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k"), 0);
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (smallFileSystem)
+            ::umount2(mountPoint.constData(), MNT_DETACH);
+    });
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = folder + u"/in.enc"_s;
+    const QByteArray bytes = testBytes(200000);
+    writeFile(input, bytes);
+    writeFile(output, "old");
+
+    int checkpoints = 0;
+    const TransformObserver observer {[&](qint64, qint64) {
+                                          ++checkpoints;
+                                          return true;
+                                      },
+                                      {}};
+    const auto transform = [&] {
+        return transformFile(input, output, keyBytes(u"k"_s), observer, 4096);
+    };
+    const TransformResult result = smallFileSystem ? transform() : withFileSizeLimit(6000, transform);
+
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, number);
+    QCOMPARE(result.error.description, FileError::fromErrno(number).description);
+    QCOMPARE(checkpoints, 0);
+    QCOMPARE(readAll(output), QByteArray("old"));
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(folder), QStringList({u"in.enc"_s}));
 }
 
 void tst_Cipher::outputGetsInputPermissionsFromTheStart()

@@ -195,6 +195,11 @@ TransformResult FileTransform::stream(int output, KeyStream& keys, const Transfo
     qint64 nextCheckpoint = step > 0 ? 0 : length; // `length` is past every byte: no checkpoint
     const qint64 chunkSize = std::min(m_chunkSize, std::max<qint64>(length, 1));
     const auto buffer = std::make_unique<char[]>(static_cast<size_t>(chunkSize));
+    // The input is read once from start to end: the kernel may read far ahead.
+    ::posix_fadvise(m_input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (const FileError error = preallocate(output, length); error.isError())
+        return failed(error);
+    WriteBehind writeBehind(output);
 
     for (qint64 offset = 0; offset < length;) {
         const qint64 size = std::min(chunkSize, length - offset);
@@ -215,6 +220,8 @@ TransformResult FileTransform::stream(int output, KeyStream& keys, const Transfo
         if (const FileError error = writeFully(output, buffer.get(), size); error.isError())
             return failed(error.about(FileError::Output));
         offset += size;
+        if (const FileError error = writeBehind.written(offset); error.isError())
+            return failed(error);
     }
     return {TransformOutcome::Written, {}};
 }

@@ -20,6 +20,10 @@ namespace {
 // Links followed at most in one path, the kernel's own limit.
 constexpr int MaxLinks = 40;
 constexpr int MaxNameAttempts = 100;
+// Write-back works in whole megabytes, a multiple of every page size, so no page is sent or dropped half written.
+constexpr qint64 WriteBackUnit = 1024 * 1024;
+// How far behind the bytes written the cache is dropped: enough to keep the disk busy meanwhile.
+constexpr qint64 WriteBehindLag = 16 * WriteBackUnit;
 
 std::atomic<bool> unnamedAllowed {true};
 
@@ -224,6 +228,42 @@ FileError inspectReplaced(const OutputPlace& place, const struct stat& input, Re
         return FileError::outputIsInput();
     replaced.file = std::move(file);
     replaced.info = info;
+    return {};
+}
+
+FileError preallocate(int fd, qint64 length)
+{
+    if (length <= 0)
+        return {};
+    while (::fallocate(fd, 0, 0, static_cast<off_t>(length)) != 0) {
+        if (errno == EINTR)
+            continue;
+        // A file system that cannot reserve space (exFAT through FUSE) takes the bytes as they come.
+        if (errno == EOPNOTSUPP || errno == ENOSYS)
+            return {};
+        return FileError::fromErrno(errno);
+    }
+    return {};
+}
+
+FileError WriteBehind::written(qint64 end)
+{
+    const qint64 whole = end / WriteBackUnit * WriteBackUnit;
+    if (whole <= m_started)
+        return {};
+    if (::sync_file_range(m_fd, m_started, whole - m_started, SYNC_FILE_RANGE_WRITE) != 0)
+        return FileError::fromErrno(errno);
+    m_started = whole;
+    const qint64 drop = whole - WriteBehindLag;
+    if (drop <= m_dropped)
+        return {};
+    if (::sync_file_range(m_fd, m_dropped, drop - m_dropped,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER)
+        != 0)
+        return FileError::fromErrno(errno);
+    // Only advice: pages the kernel keeps change nothing but the memory they hold.
+    ::posix_fadvise(m_fd, m_dropped, drop - m_dropped, POSIX_FADV_DONTNEED);
+    m_dropped = drop;
     return {};
 }
 

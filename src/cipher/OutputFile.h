@@ -46,6 +46,32 @@ struct ReplacedFile
 // user may write, and is held open in `replaced`.
 [[nodiscard]] FileError inspectReplaced(const OutputPlace& place, const struct stat& input, ReplacedFile& replaced);
 
+// Reserves `length` bytes on the disk for the output `fd` before the first is written, where the file system can:
+// a disk too full for the file fails here, at once (ENOSPC), rather than at its end, and the file lies in few pieces.
+[[nodiscard]] FileError preallocate(int fd, qint64 length);
+
+// Sends the bytes of the output `fd` on to the disk while the next ones are made, and lets the cache drop them once
+// they are there. The cache then holds only the last few megabytes of a large output, so the memory it writes into
+// is its own, recycled, rather than taken afresh for every chunk: a virtual machine may have handed free memory back
+// to its host, and the first write into such memory costs a fault in the host for every page, several times the copy
+// itself. Other files stay cached, and the final sync has little left to do.
+class WriteBehind
+{
+public:
+    explicit WriteBehind(int fd)
+        : m_fd(fd)
+    { }
+
+    // After the output's bytes up to `end` were written, in order. A failure is the output's own: the kernel reports
+    // a failed write to the disk once, here, and never again to the final sync.
+    [[nodiscard]] FileError written(qint64 end);
+
+private:
+    int m_fd;
+    qint64 m_started = 0; // bytes before this are on their way to the disk
+    qint64 m_dropped = 0; // bytes before this are on the disk and out of the cache
+};
+
 // The bytes of an output until it is complete: an unnamed file in the output's folder where the file system has
 // them, else a file of a short hidden temporary name beside the output (Leftovers.h), locked while it is written
 // and removed again on every way out but a kill or a crash; the next run that writes in the folder removes what
