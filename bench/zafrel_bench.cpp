@@ -423,7 +423,8 @@ void measureSmallFiles(Report& report, frmMain& form)
     report.add("ms_per_small_file_window", windowSeconds * 1000 / FileCount);
 }
 
-// zafrel-cli over `files`, as a user runs it: a process of its own, its default jobs, no status line.
+// zafrel-cli over `files`, as a user runs it: a process of its own, its default jobs, no status line; an output that
+// an earlier pass left is replaced, as the plain atomic writes replace theirs.
 bool runCli(const QStringList& files, const QString& key)
 {
     QProcess cli;
@@ -431,7 +432,8 @@ bool runCli(const QStringList& files, const QString& key)
     environment.insert(u"ZAFREL_BENCH_KEY"_s, key);
     cli.setProcessEnvironment(environment);
     cli.setProcessChannelMode(QProcess::ForwardedChannels);
-    cli.start(QStringLiteral(ZAFREL_CLI), QStringList {u"encrypt"_s, u"-q"_s, u"--key-env=ZAFREL_BENCH_KEY"_s} + files);
+    cli.start(QStringLiteral(ZAFREL_CLI),
+              QStringList {u"encrypt"_s, u"-q"_s, u"-f"_s, u"--key-env=ZAFREL_BENCH_KEY"_s} + files);
     return cli.waitForFinished(-1) && cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0;
 }
 
