@@ -88,4 +88,7 @@ completes "encrypt" zafrel-cli en
 completes "--auto-key" zafrel-cli encrypt --auto
 completes "" zafrel-cli decrypt --auto
 completes "--no-clobber" zafrel-cli decrypt -r --no
+completes "" zafrel-cli encrypt --auto-key --auto
+completes "" zafrel-cli -- --ver
+completes "--output" zafrel-cli decrypt --out
 echo "installed-tree: PASS"

@@ -22,7 +22,10 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <numeric>
+#include <poll.h>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -264,6 +267,9 @@ private Q_SLOTS:
     void writerOutlivesSweeps();
     void inputChangedDuringAYield_data();
     void inputChangedDuringAYield();
+    void streamAsItComes_data();
+    void streamAsItComes();
+    void streamFromWhereItStands();
 
     void autoKeysFollowTheLaw();
     void lawCheckCatchesWrongGenerators_data();
@@ -1400,6 +1406,95 @@ void tst_Cipher::inputChangedDuringAYield()
     QCOMPARE(readAll(output), QByteArray("old"));
     QCOMPARE(readAll(input), bytes);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::streamAsItComes_data()
+{
+    QTest::addColumn<QList<int>>("pieces"); // what the writer puts into the pipe, one piece before each read
+    QTest::addColumn<bool>("named"); // into a named output; else into a descriptor
+    QTest::addColumn<int>("stopAtWait"); // the wait that says stop; -1: none
+    QTest::addColumn<TransformOutcome>("outcome");
+
+    QTest::newRow("nothing") << QList<int> {} << false << -1 << TransformOutcome::TooSmall;
+    QTest::newRow("1 byte") << QList<int> {1} << false << -1 << TransformOutcome::TooSmall;
+    QTest::newRow("1 byte, then 1 more") << QList<int> {1, 1} << false << -1 << TransformOutcome::Written;
+    QTest::newRow("pieces smaller and larger than a chunk")
+        << QList<int> {1, 700, 3000, 5, 9000} << false << -1 << TransformOutcome::Written;
+    QTest::newRow("named, 1 byte") << QList<int> {1} << true << -1 << TransformOutcome::TooSmall;
+    QTest::newRow("named, across chunks") << QList<int> {1, 5000, 3} << true << -1 << TransformOutcome::Written;
+    QTest::newRow("named, stopped while waiting") << QList<int> {1, 5000, 3} << true << 3 << TransformOutcome::Stopped;
+}
+
+// A pipe read as it comes: each piece goes on before the writer is asked for the next, except that nothing is written
+// before the second byte has come; a stream shorter than that, or one stopped, leaves nothing.
+void tst_Cipher::streamAsItComes()
+{
+    QFETCH(QList<int>, pieces);
+    QFETCH(bool, named);
+    QFETCH(int, stopAtWait);
+    QFETCH(TransformOutcome, outcome);
+    QTemporaryDir dir;
+    const QString output = dir.filePath(u"out"_s);
+    int ends[2] = {-1, -1};
+    QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+    const Descriptor reading(ends[0]);
+    Descriptor writing(ends[1]);
+    const Descriptor unnamed(::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_RDWR, 0600));
+    const QByteArray bytes = testBytes(std::accumulate(pieces.begin(), pieces.end(), 0));
+    FileTransform transform;
+    transform.setChunkSize(1024);
+    QVERIFY(!transform.openStream(reading.get()).isError());
+
+    qsizetype fed = 0;
+    int waits = 0;
+    TransformObserver observer;
+    observer.onWait = [&](int fd, short events) {
+        if (events != POLLIN)
+            return true;
+        int unread = 0;
+        struct stat written
+        {
+        };
+        if (!named
+            && (::ioctl(fd, FIONREAD, &unread) != 0 || ::fstat(unnamed.get(), &written) != 0
+                || written.st_size != (fed - unread >= 2 ? fed - unread : 0)))
+            return false; // held back, or written too early
+        if (waits == pieces.size())
+            writing = Descriptor(); // the end
+        else if (waits < pieces.size())
+            fed += ::write(writing.get(), bytes.constData() + fed, size_t(pieces.at(waits)));
+        return waits++ != stopAtWait;
+    };
+    KeyStream keys(keyBytes(u"k\u00e9y"_s));
+    const TransformResult result
+        = named ? transform.writeTo(output, keys, observer) : transform.writeTo(unnamed.get(), keys, observer);
+    QCOMPARE(result.outcome, outcome);
+    const QByteArray expected = outcome == TransformOutcome::Written ? reference(bytes, u"k\u00e9y"_s) : QByteArray();
+    if (named)
+        QCOMPARE(readAll(output), expected);
+    else
+        QCOMPARE(readAll(u"/proc/self/fd/%1"_s.arg(unnamed.get())), expected);
+    QCOMPARE(entries(dir.path()), named && !expected.isEmpty() ? QStringList {u"out"_s} : QStringList());
+}
+
+// A stream is read from where it stands, and nobody but its owner reads what came through it, whatever the file
+// behind it would let them read.
+void tst_Cipher::streamFromWhereItStands()
+{
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = dir.filePath(u"out"_s);
+    const QByteArray bytes = testBytes(3000);
+    writeFile(input, bytes, 0644);
+    const Descriptor file(::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC));
+    QCOMPARE(::lseek(file.get(), 1000, SEEK_SET), off_t(1000));
+    FileTransform transform;
+    QVERIFY(!transform.openStream(file.get()).isError());
+    KeyStream keys(keyBytes(u"k"_s));
+    QCOMPARE(transform.writeTo(output, keys).outcome, TransformOutcome::Written);
+    QCOMPARE(readAll(output), reference(bytes.sliced(1000), u"k"_s));
+    QCOMPARE(permissionsOf(output), mode_t(0600));
+    QCOMPARE(readAll(input), bytes);
 }
 
 void tst_Cipher::autoKeysFollowTheLaw()

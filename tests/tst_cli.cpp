@@ -235,8 +235,12 @@ private Q_SLOTS:
     void leftAlone();
     void listingNotWritten_data();
     void listingNotWritten();
-    void interruptWhileKeyAwaited_data();
-    void interruptWhileKeyAwaited();
+    void pipeline_data();
+    void pipeline();
+    void terminalNeverGetsTheData_data();
+    void terminalNeverGetsTheData();
+    void interruptWhileWaiting_data();
+    void interruptWhileWaiting();
     void asPlainUser();
 
 private:
@@ -336,12 +340,15 @@ void TestCli::prompt_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArrayList>("typed"); // each after its question
     QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("stream"); // the data on standard input, the output on standard output
 
     const QByteArray line = Key.toUtf8() + '\n';
-    QTest::newRow("encrypt asks twice") << u"encrypt"_s << QByteArrayList {line, line} << 0;
-    QTest::newRow("encrypt, the two keys differ") << u"encrypt"_s << QByteArrayList {line, "Schlussel\n"} << 2;
-    QTest::newRow("decrypt asks once") << u"decrypt"_s << QByteArrayList {line} << 0;
-    QTest::newRow("Ctrl-C at the question") << u"encrypt"_s << QByteArrayList {"Schl\x03"} << 130;
+    QTest::newRow("encrypt asks twice") << u"encrypt"_s << QByteArrayList {line, line} << 0 << false;
+    QTest::newRow("encrypt, the two keys differ") << u"encrypt"_s << QByteArrayList {line, "Schlussel\n"} << 2 << false;
+    QTest::newRow("decrypt asks once") << u"decrypt"_s << QByteArrayList {line} << 0 << false;
+    QTest::newRow("Ctrl-C at the question") << u"encrypt"_s << QByteArrayList {"Schl\x03"} << 130 << false;
+    // Standard input holds a key's line and more: the key is still asked for, on the terminal.
+    QTest::newRow("the data on standard input") << u"decrypt"_s << QByteArrayList {line} << 0 << true;
 }
 
 void TestCli::prompt()
@@ -349,6 +356,7 @@ void TestCli::prompt()
     QFETCH(QString, command);
     QFETCH(QByteArrayList, typed);
     QFETCH(int, status);
+    QFETCH(bool, stream);
     int master = -1;
     int terminal = -1;
     QCOMPARE(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
@@ -358,10 +366,13 @@ void TestCli::prompt()
     const QTemporaryDir dir;
     const QString file = dir.filePath(command == u"encrypt"_s ? u"data"_s : u"data.enc"_s);
     const QString output = command == u"encrypt"_s ? file + u".enc"_s : file.chopped(4);
-    writeFile(file, testBytes(1500));
+    const QByteArray data = Key.toUtf8() + "\n" + testBytes(1500);
+    writeFile(file, data);
 
     QProcess process;
-    prepare(process, {command, file}, terminal);
+    prepare(process, {command, stream ? u"-"_s : file}, terminal);
+    if (stream)
+        process.setStandardInputFile(file);
     process.start();
     // What the program shows on the terminal. Each answer is typed once asked, as a person does.
     QByteArray screen;
@@ -380,12 +391,13 @@ void TestCli::prompt()
     readScreen();
     QCOMPARE(process.exitCode(), status);
     QVERIFY2(!screen.contains("Schl"), screen.constData()); // no echo
-    QVERIFY(process.readAllStandardOutput().isEmpty()); // the questions go to the terminal alone
+    // The questions go to the terminal alone.
+    QVERIFY(process.readAllStandardOutput() == (stream ? reference(data, Key) : QByteArray()));
     termios now {};
     QVERIFY(::tcgetattr(terminal, &now) == 0 && (now.c_lflag & ECHO)); // given back as it was
-    QVERIFY(readAll(file) == testBytes(1500));
-    if (status == 0)
-        QVERIFY(readAll(output) == reference(testBytes(1500), Key));
+    QVERIFY(readAll(file) == data);
+    if (status == 0 && !stream)
+        QVERIFY(readAll(output) == reference(data, Key));
     else
         QCOMPARE(entries(dir.path()), QStringList {QFileInfo(file).fileName()});
 }
@@ -411,6 +423,17 @@ void TestCli::refused_data()
         << words("encrypt -v -dash.txt --key-env=ZAFREL_TEST_KEY FILE")
         << "unknown option '-dash.txt'; a file whose name begins with '-' is given after -- or as ./-dash.txt"_ba;
     QTest::newRow("-n and -f") << words("encrypt -nf --key-env=ZAFREL_TEST_KEY FILE") << "not both"_ba;
+    // Standard input and -o stand for one input, or its one output.
+    QTest::newRow("-o with two PATHs") << words("encrypt --key-env=ZAFREL_TEST_KEY -o FILE.x FILE FILE")
+                                       << "-o names the output of one PATH"_ba;
+    QTest::newRow("-o with -r") << words("encrypt -r --key-env=ZAFREL_TEST_KEY --output=FILE.x FILE")
+                                << "-o names the output of one PATH"_ba;
+    QTest::newRow("- with another PATH") << words("encrypt --key-env=ZAFREL_TEST_KEY - FILE") << "goes alone"_ba;
+    QTest::newRow("-v onto the data") << words("encrypt -v --key-env=ZAFREL_TEST_KEY -") << "-v lists"_ba;
+    QTest::newRow("--auto-key onto the data") << words("encrypt --auto-key -o - FILE") << "--auto-key prints"_ba;
+    QTest::newRow("the key from the data")
+        << words("decrypt --key-fd=0 -") << "the key cannot come from standard input"_ba;
+    QTest::newRow("no key, no terminal, the data on standard input") << words("encrypt -") << safeOnes;
 }
 
 // Refused with status 2 before anything is touched.
@@ -780,25 +803,141 @@ void TestCli::listingNotWritten()
     QVERIFY(readAll(file + u".enc"_s) == reference(testBytes(3000), Key));
 }
 
-void TestCli::interruptWhileKeyAwaited_data()
+void TestCli::pipeline_data()
 {
-    QTest::addColumn<QString>("source"); // FIFO: one that nobody opens for writing
+    QTest::addColumn<QString>("script"); // for bash; CLI is the program with the key, DIR the folder of the files
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // on standard error
+    QTest::addColumn<Tree>("changes"); // to the files of pipeline()
+
+    const QByteArray data = testBytes(9 * 1024 * 1024 + 3, 1); // more than a buffer of the program's
+    const Tree none;
+    const QByteArray itself = ": The output name leads back to this file itself\n";
+    QTest::newRow("through encrypt - and back through decrypt -")
+        << u"set -o pipefail; cat DIR/data | CLI encrypt - | tee DIR/enc | CLI decrypt - > DIR/back"_s << 0 << ""_ba
+        << Tree {{u"enc"_s, reference(data, Key)}, {u"back"_s, data}};
+    QTest::newRow("-o FILE from standard input")
+        << u"CLI encrypt -o DIR/out - < DIR/data"_s << 0 << ""_ba << Tree {{u"out"_s, reference(data, Key)}};
+    QTest::newRow("-o - from a file") << u"CLI encrypt -o - DIR/data > DIR/out"_s << 0 << ""_ba
+                                      << Tree {{u"out"_s, reference(data, Key)}};
+    // Standard output is somebody else's file: appended to as it stands, never given room or length of its own.
+    QTest::newRow("-o - appended to a file") << u"printf head > DIR/out; CLI encrypt -o - DIR/data >> DIR/out"_s << 0
+                                             << ""_ba << Tree {{u"out"_s, "head" + reference(data, Key)}};
+    QTest::newRow("-o FILE to decrypt any name")
+        << u"CLI decrypt --output DIR/out DIR/scrambled"_s << 0 << ""_ba << Tree {{u"out"_s, testBytes(3000, 2)}};
+    QTest::newRow("-o FILE that exists") << u"CLI encrypt -o DIR/scrambled DIR/data"_s << 1
+                                         << "zafrel-cli: DIR/data: DIR/scrambled exists; --force replaces it\n"_ba
+                                         << none;
+    QTest::newRow("-f -o the input itself")
+        << u"CLI encrypt -f -o DIR/data DIR/data"_s << 1 << "zafrel-cli: DIR/data: DIR/data" + itself << none;
+    QTest::newRow("standard output appended to the input")
+        << u"CLI encrypt -o - DIR/scrambled >> DIR/scrambled"_s << 1
+        << "zafrel-cli: DIR/scrambled: standard output" + itself << none;
+    QTest::newRow("1 byte") << u"printf x | CLI encrypt -o DIR/out -"_s << 1
+                            << "zafrel-cli: standard input: File Too small\n"_ba << none;
+    QTest::newRow("2 bytes") << u"printf xy | CLI encrypt - > DIR/out"_s << 0 << ""_ba
+                             << Tree {{u"out"_s, reference("xy", Key)}};
+    // A closed descriptor is no empty stream, nor a place where the data may vanish.
+    QTest::newRow("standard input closed")
+        << u"CLI encrypt -o DIR/out - <&-"_s << 1 << "zafrel-cli: standard input: Bad file descriptor\n"_ba << none;
+    QTest::newRow("standard output closed")
+        << u"CLI encrypt -o - DIR/data >&-"_s << 1 << "zafrel-cli: DIR/data: standard output: Bad file descriptor\n"_ba
+        << none;
+    // The status of a program that SIGPIPE ended, and nothing said; also where the signal was ignored.
+    const QByteArray first = reference(data, Key).first(100);
+    QTest::newRow("a reader that stops early")
+        << u"CLI encrypt - < DIR/data | head -c 100 > DIR/out; exit ${PIPESTATUS[0]}"_s << 128 + SIGPIPE << ""_ba
+        << Tree {{u"out"_s, first}};
+    QTest::newRow("a reader that stops early, SIGPIPE ignored")
+        << u"trap '' PIPE; CLI encrypt -o - DIR/data | head -c 100 > DIR/out; exit ${PIPESTATUS[0]}"_s << 128 + SIGPIPE
+        << ""_ba << Tree {{u"out"_s, first}};
+}
+
+// zafrel-cli in the pipelines a script writer types, through bash.
+void TestCli::pipeline()
+{
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    QFETCH(Tree, changes);
+    const QTemporaryDir dir;
+    writeFile(dir.filePath(u"data"_s), testBytes(9 * 1024 * 1024 + 3, 1));
+    writeFile(dir.filePath(u"scrambled"_s), reference(testBytes(3000, 2), Key));
+    Tree expected = tree(dir.path());
+    expected.insert(changes);
+
+    QProcess process;
+    prepare(process, {});
+    process.setProgram(u"bash"_s);
+    process.setArguments(
+        {u"-c"_s,
+         script.replace(u"CLI"_s, u"'" ZAFREL_CLI "' --key-env=ZAFREL_TEST_KEY"_s).replace(u"DIR"_s, dir.path())});
+    process.start();
+    QVERIFY(process.waitForFinished(300000));
+    QCOMPARE(process.exitCode(), status);
+    QCOMPARE(process.readAllStandardError(), said.replace("DIR", QFile::encodeName(dir.path())));
+    QCOMPARE(tree(dir.path()), expected);
+}
+
+void TestCli::terminalNeverGetsTheData_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE is a file
+    QTest::newRow("-") << words("encrypt --key-env=ZAFREL_TEST_KEY -");
+    QTest::newRow("-o -") << words("decrypt --key-env=ZAFREL_TEST_KEY -o - FILE");
+}
+
+// Refused before the key is asked for: the bytes would drive the terminal.
+void TestCli::terminalNeverGetsTheData()
+{
+    QFETCH(QStringList, arguments);
+    int master = -1;
+    int terminal = -1;
+    QCOMPARE(::openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+    const auto closeBoth = qScopeGuard([&] { ::close(master), ::close(terminal); });
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(u"file"_s);
+    writeFile(file, testBytes(3000));
+
+    QProcess process;
+    prepare(process, arguments.replaceInStrings(u"FILE"_s, file));
+    process.setChildProcessModifier([terminal] { ::setsid(), ::dup2(terminal, STDOUT_FILENO); });
+    process.start();
+    process.write(testBytes(3000));
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardError(),
+             "zafrel-cli: standard output is a terminal: redirect it to a file or a pipe, or give -o FILE\n"_ba);
+    pollfd shown {master, POLLIN, 0};
+    QCOMPARE(::poll(&shown, 1, 0), 0);
+    QCOMPARE(entries(dir.path()), QStringList {u"file"_s});
+}
+
+void TestCli::interruptWhileWaiting_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FIFO: one that nobody opens for writing; DIR: the folder
     QTest::addColumn<int>("signal");
-    QTest::newRow("opening a FIFO, SIGINT") << u"--key-file=FIFO"_s << SIGINT;
-    QTest::newRow("reading a descriptor, SIGTERM") << u"--key-fd=0"_s << SIGTERM;
+    QTest::newRow("opening a FIFO, SIGINT") << words("encrypt --key-file=FIFO DIR/file") << SIGINT;
+    QTest::newRow("reading a descriptor, SIGTERM") << words("encrypt --key-fd=0 DIR/file") << SIGTERM;
+    // The key is there; the data never comes.
+    QTest::newRow("reading standard input, SIGINT")
+        << words("encrypt --key-env=ZAFREL_TEST_KEY -o DIR/out -") << SIGINT;
+    QTest::newRow("reading standard input for standard output, SIGTERM")
+        << words("decrypt --key-env=ZAFREL_TEST_KEY -") << SIGTERM;
 }
 
 // The signal comes as soon as the program takes it, wherever it then is: whether it has begun to wait or not, it ends.
-void TestCli::interruptWhileKeyAwaited()
+void TestCli::interruptWhileWaiting()
 {
-    QFETCH(QString, source);
+    QFETCH(QStringList, arguments);
     QFETCH(int, signal);
     const QTemporaryDir dir;
     const QString fifo = dir.filePath(u"fifo"_s);
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     writeFile(dir.filePath(u"file"_s), testBytes(2000));
     QProcess process;
-    prepare(process, {u"encrypt"_s, source.replace(u"FIFO"_s, fifo), dir.filePath(u"file"_s)});
+    prepare(process, arguments.replaceInStrings(u"FIFO"_s, fifo).replaceInStrings(u"DIR"_s, dir.path()));
     process.start();
     QTRY_VERIFY_WITH_TIMEOUT(takes(process.processId(), signal), 60000);
     QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
@@ -806,6 +945,7 @@ void TestCli::interruptWhileKeyAwaited()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 130);
     QCOMPARE(process.readAllStandardError(), QByteArray());
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
     QCOMPARE(entries(dir.path()), QStringList({u"fifo"_s, u"file"_s}));
 }
 

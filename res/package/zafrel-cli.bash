@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Bash completion for zafrel-cli: the command first, then the options and paths; after an option that takes a
-# value, what it takes (a file, an environment variable's name). Decrypting offers folders and *.enc files.
+# value, what it takes (a file, an environment variable's name). Decrypting offers folders and *.enc files. After
+# -- only paths; an option already given is not offered again.
 
 _zafrel_cli() {
-    local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]} word command=
+    local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD - 1]} word command= ended= given=
     # "--key-file=FILE" arrives as three words, '=' the middle one.
     if [[ $current == = ]]; then
         current=
@@ -12,7 +13,7 @@ _zafrel_cli() {
     fi
     COMPREPLY=()
     case $previous in
-    --key-file)
+    --key-file | -o | --output)
         compopt -o filenames
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
         return
@@ -27,17 +28,24 @@ _zafrel_cli() {
     esac
 
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
-        if [[ $word == encrypt || $word == decrypt ]]; then
+        if [[ -z $command && ($word == encrypt || $word == decrypt) ]]; then
             command=$word
-            break
+        elif [[ -z $ended && $word == -- ]]; then
+            ended=1
+        elif [[ -z $ended && $word == -* ]]; then
+            given+=" $word "
         fi
     done
-    if [[ $current == -* ]]; then
-        local options='-r --recursive -n --no-clobber -f --force -j --jobs -q --quiet -v --verbose --key-file --key-env'
-        options+=' --key-fd'
+    if [[ $current == -* && -z $ended ]]; then
+        local options='-r --recursive -n --no-clobber -f --force -j --jobs -q --quiet -v --verbose -o --output'
+        options+=' --key-file --key-env --key-fd'
         [[ $command == decrypt ]] || options+=' --auto-key'
         [[ -n $command ]] || options+=' -h --help --version'
-        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$current")
+        local option offered=
+        for option in $options; do
+            [[ $given == *" $option "* ]] || offered+=" $option"
+        done
+        mapfile -t COMPREPLY < <(compgen -W "$offered" -- "$current")
     elif [[ -z $command ]]; then
         mapfile -t COMPREPLY < <(compgen -W 'encrypt decrypt' -- "$current")
     elif [[ $command == decrypt ]]; then

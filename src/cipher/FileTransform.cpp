@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
+#include <poll.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -43,19 +45,75 @@ FileError readFully(int fd, char* data, qint64 size, qint64 offset)
     return {};
 }
 
-FileError writeFully(int fd, const char* data, qint64 size)
+// The observer's wait said stop: no failure of the platform's, so no description.
+FileError stoppedWaiting()
+{
+    return {ECANCELED, {}, FileError::Input};
+}
+
+TransformResult failedOrStopped(const FileError& error)
+{
+    if (error.number == ECANCELED && error.description.isEmpty())
+        return {TransformOutcome::Stopped, {}};
+    return failed(error);
+}
+
+// Reads and writes of a regular file never wait for another process: they need no wait, and cost no poll.
+const WaitHook NoWait;
+
+const WaitHook& waitFor(const struct stat& file, const TransformObserver& observer)
+{
+    return S_ISREG(file.st_mode) ? NoWait : observer.onWait;
+}
+
+// Whether to go on to a read or write of `fd` that may wait: the wait decides, where there is one.
+bool mayGoOn(int fd, short events, const WaitHook& wait)
+{
+    return !wait || wait(fd, events);
+}
+
+// A descriptor that whoever opened it left non-blocking answers EAGAIN instead of waiting: the wait is ours then.
+void waitUntilReady(int fd, short events)
+{
+    pollfd ready {fd, events, 0};
+    ::poll(&ready, 1, -1);
+}
+
+FileError writeFully(int fd, const char* data, qint64 size, const WaitHook& wait)
 {
     while (size > 0) {
+        if (!mayGoOn(fd, POLLOUT, wait))
+            return stoppedWaiting();
         const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return FileError::fromErrno(errno);
+            if (errno == EAGAIN)
+                waitUntilReady(fd, POLLOUT);
+            else if (errno != EINTR)
+                return FileError::fromErrno(errno);
+            continue;
         }
         data += n;
         size -= n;
     }
     return {};
+}
+
+// Reads what a stream has now, at most `size` bytes; `got` 0 is its end.
+FileError readSome(int fd, char* data, qint64 size, const WaitHook& wait, qint64& got)
+{
+    for (;;) {
+        if (!mayGoOn(fd, POLLIN, wait))
+            return stoppedWaiting();
+        const ssize_t n = ::read(fd, data, static_cast<size_t>(size));
+        if (n >= 0) {
+            got = n;
+            return {};
+        }
+        if (errno == EAGAIN)
+            waitUntilReady(fd, POLLIN);
+        else if (errno != EINTR)
+            return FileError::fromErrno(errno);
+    }
 }
 
 bool sameTime(const timespec& a, const timespec& b)
@@ -138,6 +196,22 @@ FileError FileTransform::open()
     return {};
 }
 
+FileError FileTransform::openStream(int fd)
+{
+    Descriptor input(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (!input.isOpen())
+        return FileError::fromErrno(errno);
+    struct stat info
+    {
+    };
+    if (::fstat(input.get(), &info) != 0)
+        return FileError::fromErrno(errno);
+    m_input = std::move(input);
+    m_opened = info;
+    m_isStream = true;
+    return {};
+}
+
 TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer,
                                        ExistingOutput existing)
 {
@@ -164,7 +238,7 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
     TemporaryOutput output(place.folder.get());
     if (const FileError error = output.create(); error.isError())
         return failed(error.about(FileError::OutputFolder));
-    if (const TransformResult result = stream(output.fd(), keys, observer); !goesOn(result))
+    if (const TransformResult result = combine({output.fd(), NoWait, true}, keys, observer); !goesOn(result))
         return result;
     if (observer.onFinishing)
         observer.onFinishing();
@@ -173,11 +247,13 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
     if (const TransformResult result = lookAtOutput(place, m_opened, existing, replaced); !goesOn(result))
         return result;
     // A file that grew, or was rewritten, while we read it would give an output that matches no version of it.
-    if (!unchanged(m_input.get(), m_opened))
+    if (!m_isStream && !unchanged(m_input.get(), m_opened))
         return failed(FileError::inputChanged());
     // Given only now, against the file that is really replaced; until here only the owner could read the bytes.
-    if (const FileError error = grantAccess(output.fd(), m_input.get(), m_opened, replaced); error.isError())
-        return failed(error.about(FileError::Output));
+    const FileError access
+        = m_isStream ? restrictToOwner(output.fd()) : grantAccess(output.fd(), m_input.get(), m_opened, replaced);
+    if (access.isError())
+        return failed(access.about(FileError::Output));
     // Decided again by the commit itself: a file that took the name since is replaced only when that is wanted.
     const FileError error = output.commitAs(place.name, existing == ExistingOutput::Replace);
     if (error.number == EEXIST && existing == ExistingOutput::Keep)
@@ -187,7 +263,34 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
     return {TransformOutcome::Written, {}};
 }
 
-TransformResult FileTransform::stream(int output, KeyStream& keys, const TransformObserver& observer) const
+TransformResult FileTransform::writeTo(int output, KeyStream& keys, const TransformObserver& observer)
+{
+    if (!keys.isValid())
+        return {TransformOutcome::NoKey, {}};
+    if (!m_input.isOpen())
+        return failed(FileError::fromErrno(EBADF));
+    struct stat info
+    {
+    };
+    if (::fstat(output, &info) != 0)
+        return failed(FileError::fromErrno(errno).about(FileError::Output));
+    // Appended to the file that is read, the output would be read again: it would never end.
+    if (S_ISREG(info.st_mode) && sameFile(info, m_opened))
+        return failed(FileError::outputIsInput().about(FileError::Output));
+    if (const TransformResult result = combine({output, waitFor(info, observer), false}, keys, observer);
+        !goesOn(result))
+        return result;
+    if (!m_isStream && !unchanged(m_input.get(), m_opened))
+        return failed(FileError::inputChanged());
+    return {TransformOutcome::Written, {}};
+}
+
+TransformResult FileTransform::combine(const Sink& output, KeyStream& keys, const TransformObserver& observer) const
+{
+    return m_isStream ? streamToEnd(output, keys, observer) : stream(output, keys, observer);
+}
+
+TransformResult FileTransform::stream(const Sink& output, KeyStream& keys, const TransformObserver& observer) const
 {
     keys.setPosition(0);
     const qint64 length = m_opened.st_size;
@@ -197,9 +300,11 @@ TransformResult FileTransform::stream(int output, KeyStream& keys, const Transfo
     const auto buffer = std::make_unique<char[]>(static_cast<size_t>(chunkSize));
     // The input is read once from start to end: the kernel may read far ahead.
     ::posix_fadvise(m_input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (const FileError error = preallocate(output, length); error.isError())
-        return failed(error);
-    WriteBehind writeBehind(output);
+    if (const FileError error = output.ownFile ? preallocate(output.fd, length) : FileError(); error.isError())
+        return failed(error.about(FileError::Output));
+    std::optional<WriteBehind> writeBehind;
+    if (output.ownFile)
+        writeBehind.emplace(output.fd);
 
     for (qint64 offset = 0; offset < length;) {
         const qint64 size = std::min(chunkSize, length - offset);
@@ -217,11 +322,45 @@ TransformResult FileTransform::stream(int output, KeyStream& keys, const Transfo
         }
         keys.apply(buffer.get() + done, size - done);
 
-        if (const FileError error = writeFully(output, buffer.get(), size); error.isError())
-            return failed(error.about(FileError::Output));
+        if (const FileError error = writeFully(output.fd, buffer.get(), size, output.wait); error.isError())
+            return failedOrStopped(error.about(FileError::Output));
         offset += size;
-        if (const FileError error = writeBehind.written(offset); error.isError())
-            return failed(error);
+        if (const FileError error = writeBehind ? writeBehind->written(offset) : FileError(); error.isError())
+            return failed(error.about(FileError::Output));
+    }
+    return {TransformOutcome::Written, {}};
+}
+
+TransformResult FileTransform::streamToEnd(const Sink& output, KeyStream& keys, const TransformObserver& observer) const
+{
+    keys.setPosition(0);
+    const WaitHook& inputWait = waitFor(m_opened, observer);
+    const qint64 chunkSize = std::clamp<qint64>(m_chunkSize, 2, StreamChunkSize); // room for the two that decide
+    const auto buffer = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(chunkSize));
+    std::optional<WriteBehind> writeBehind;
+    if (output.ownFile)
+        writeBehind.emplace(output.fd);
+    qint64 length = 0;
+    for (bool ended = false; !ended;) {
+        // Each piece goes on as soon as it has come; only the first waits for the second byte.
+        qint64 size = 0;
+        do {
+            qint64 got = 0;
+            const FileError error = readSome(m_input.get(), buffer.get() + size, chunkSize - size, inputWait, got);
+            if (error.isError())
+                return failedOrStopped(error);
+            ended = got == 0;
+            size += got;
+        } while (!ended && tooSmallToTransform(length + size));
+        if (tooSmallToTransform(length + size))
+            return {TransformOutcome::TooSmall, {}};
+
+        keys.apply(buffer.get(), size);
+        if (const FileError error = writeFully(output.fd, buffer.get(), size, output.wait); error.isError())
+            return failedOrStopped(error.about(FileError::Output));
+        length += size;
+        if (const FileError error = writeBehind ? writeBehind->written(length) : FileError(); error.isError())
+            return failed(error.about(FileError::Output));
     }
     return {TransformOutcome::Written, {}};
 }

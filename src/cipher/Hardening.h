@@ -8,5 +8,6 @@
 //   dump handlers that look only at that.
 // - Descriptors 0, 1 and 2 are open. One that was closed when the program started would be given to the next file
 //   opened, an output among them, and a line meant for standard output or error would be written into that file.
-//   A closed one is opened read-only on /dev/null, so writing to it still fails as it would have.
+//   A closed one is opened on /dev/null the other way round (standard input write-only, the others read-only), so
+//   reading or writing it still fails as it would have, and a closed standard input is never taken for an empty one.
 void hardenProcess();

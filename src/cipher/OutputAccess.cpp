@@ -195,3 +195,8 @@ FileError grantAccess(int output, int input, const struct stat& inputInfo, const
     }
     return writeAccess(output, access);
 }
+
+FileError restrictToOwner(int output)
+{
+    return writeAccess(output, {ReadWrite, 0, 0, {}});
+}

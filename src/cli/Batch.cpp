@@ -49,12 +49,25 @@ Result failed(const QString& problem)
     return {Outcome::Failed, {}, problem};
 }
 
+const QString TooSmall = u"File Too small"_s;
+
+// How an input or an output is named in a line: "-" is a stream, no file.
+QString shownInput(const Input& input)
+{
+    return input.standardInput ? u"standard input"_s : Console::shown(input.path);
+}
+
+QString shownOutput(const QString& output)
+{
+    return output == StandardStream ? u"standard output"_s : Console::shown(output);
+}
+
 // A failure as its line says it: what failed, when it is not the input.
 QString describe(const FileError& error, const QString& output)
 {
     switch (error.subject) {
     case FileError::Output:
-        return Console::shown(output) + u": "_s + error.description;
+        return shownOutput(output) + u": "_s + error.description;
     case FileError::OutputFolder:
         return u"cannot create a file in folder %1: "_s.arg(Console::shown(QFileInfo(output).path()))
             + error.description;
@@ -73,40 +86,65 @@ Result keptOutput(OnExisting existing, const QString& output)
     return failed(Console::shown(output) + u" exists; --force replaces it"_s);
 }
 
-// One file, in the window's order of checks: the length the walk measured, too small, the output's name, the
-// transform. `combined` follows the checkpoints for the status line.
-Result transformOne(const Input& input, bool encrypt, OnExisting existing, KeyStream& keys,
-                    std::atomic<qint64>& combined)
+// Opens a file in the window's order of checks: the length the walk measured, then too small. Standard input is
+// taken as it stands; how long it is, only its end tells. Empty when the input can be transformed.
+QString openInput(const Input& input, FileTransform& transform)
 {
     if (input.error.isError())
-        return failed(input.error.description);
-    FileTransform transform(input.path);
-    if (const FileError error = transform.open(); error.isError())
-        return failed(error.description);
+        return input.error.description;
+    const FileError error = input.standardInput ? transform.openStream(STDIN_FILENO) : transform.open();
+    if (error.isError())
+        return error.description;
+    if (input.standardInput)
+        return {};
     // The run counted the file as it was when walked: a file that changed since is not the file it counted.
     if (transform.length() != input.length)
-        return failed(FileError::inputChanged().description);
-    if (tooSmallToTransform(transform.length()))
-        return failed(u"File Too small"_s);
-    const QString output = outputPath(input.path, encrypt);
-    if (output.isEmpty())
-        return failed(FileError::nameTooShort().description);
+        return FileError::inputChanged().description;
+    return tooSmallToTransform(transform.length()) ? TooSmall : QString();
+}
 
+// `combined` follows the checkpoints for the status line; every wait for the other end of a pipe ends at an
+// interrupt.
+TransformObserver observing(std::atomic<qint64>& combined)
+{
     TransformObserver observer;
     observer.onCheckpoint = [&combined](qint64 i, qint64) {
         combined.store(i + 1, std::memory_order_relaxed);
         return !Interrupt::requested();
     };
-    const TransformResult result = transform.writeTo(
-        output, keys, observer, existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
+    observer.onWait = Interrupt::waitReady;
+    return observer;
+}
+
+// One input into its output: the file -o names (standard output for "-"), else the file beside it.
+Result transformOne(const Input& input, const BatchSettings& settings, KeyStream& keys, std::atomic<qint64>& combined)
+{
+    FileTransform transform(input.path);
+    if (const QString problem = openInput(input, transform); !problem.isEmpty())
+        return failed(problem);
+    const QString output = settings.output.isEmpty() ? outputPath(input.path, settings.encrypt) : settings.output;
+    if (output.isEmpty())
+        return failed(FileError::nameTooShort().description);
+
+    const TransformObserver observer = observing(combined);
+    const TransformResult result = output == StandardStream
+        ? transform.writeTo(STDOUT_FILENO, keys, observer)
+        : transform.writeTo(output, keys, observer,
+                            settings.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
     switch (result.outcome) {
     case TransformOutcome::Written:
         return {Outcome::Written, output, {}};
     case TransformOutcome::Kept:
-        return keptOutput(existing, output);
+        return keptOutput(settings.existing, output);
     case TransformOutcome::Stopped:
         return {Outcome::Stopped, {}, {}};
+    case TransformOutcome::TooSmall:
+        return failed(TooSmall);
     case TransformOutcome::Failed:
+        // Seen only where SIGPIPE was ignored when the program started; otherwise the system ended it already.
+        if (output == StandardStream && result.error.number == EPIPE && result.error.subject == FileError::Output)
+            Interrupt::endAsBrokenPipe();
+        break;
     case TransformOutcome::NoKey: // never: an empty key is refused before the first file
         break;
     }
@@ -216,7 +254,7 @@ private:
             if (index >= m_inputs.size())
                 break;
             const Input& input = m_inputs.at(index);
-            Result result = transformOne(input, m_settings.encrypt, m_settings.existing, keys, combined);
+            Result result = transformOne(input, m_settings, keys, combined);
             combined.store(0, std::memory_order_relaxed);
             if (result.outcome != Outcome::Stopped) {
                 m_finishedBytes.fetch_add(input.length, std::memory_order_relaxed);
@@ -242,10 +280,10 @@ private:
     void report(qsizetype index)
     {
         const Result& result = m_results[static_cast<size_t>(index)];
-        const QString path = Console::shown(m_inputs.at(index).path);
+        const QString path = shownInput(m_inputs.at(index));
         switch (result.outcome) {
         case Outcome::Written:
-            list(path + u" -> "_s + Console::shown(result.output) + u'\n');
+            list(path + u" -> "_s + shownOutput(result.output) + u'\n');
             break;
         case Outcome::Kept:
             list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);

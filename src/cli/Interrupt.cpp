@@ -60,10 +60,10 @@ bool Interrupt::requested()
     return g_requested.load(std::memory_order_relaxed);
 }
 
-bool Interrupt::waitReadable(int fd)
+bool Interrupt::waitReady(int fd, short events)
 {
     // A negative descriptor (no pipe) is left out by poll().
-    pollfd watched[] = {{fd, POLLIN, 0}, {g_wakeUp[0], POLLIN, 0}};
+    pollfd watched[] = {{fd, events, 0}, {g_wakeUp[0], POLLIN, 0}};
     while (!requested()) {
         const int ready = ::poll(watched, 2, -1);
         if (requested())
@@ -82,4 +82,15 @@ void Interrupt::keepFromThisThread()
     for (const int signal : Signals)
         sigaddset(&set, signal);
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void Interrupt::endAsBrokenPipe()
+{
+    ::signal(SIGPIPE, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(SIGPIPE);
+    ::_exit(128 + SIGPIPE); // never reached: SIGPIPE is neither ignored nor blocked now
 }

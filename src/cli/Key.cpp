@@ -13,6 +13,8 @@
 #include <QStringDecoder>
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 using namespace Qt::StringLiterals;
@@ -41,7 +43,7 @@ bool readKeyBytes(int fd, bool oneLine, QByteArray& bytes)
 {
     char buffer[4096];
     while (bytes.size() <= MaxKeyBytes + MaxLineEnd && !(oneLine && bytes.endsWith('\n'))) {
-        if (!Interrupt::waitReadable(fd)) {
+        if (!Interrupt::waitReady(fd, POLLIN)) {
             errno = EINTR;
             return false;
         }
@@ -80,8 +82,24 @@ KeyOutcome decodeKey(QByteArray bytes)
     return keyOfUtf8(bytes);
 }
 
-KeyOutcome readFrom(int fd, const QString& what)
+// Whether `fd` reads the same file as standard input: a pipe, a terminal or a file, under any number or name.
+bool readsStandardInput(int fd)
 {
+    struct stat key
+    {
+    };
+    struct stat input
+    {
+    };
+    return ::fstat(fd, &key) == 0 && ::fstat(STDIN_FILENO, &input) == 0 && sameFile(key, input);
+}
+
+// While the data comes on standard input, no key is read from it: the key would take the data's first bytes.
+KeyOutcome readFrom(int fd, const QString& what, bool dataOnStandardInput)
+{
+    if (dataOnStandardInput && readsStandardInput(fd))
+        return problem(u"the key cannot come from standard input, which carries the data: give it with --key-file, "
+                       "--key-env or --key-fd from elsewhere, or type it when asked"_s);
     QByteArray bytes;
     if (!readKeyBytes(fd, false, bytes))
         return Interrupt::requested() ? interrupted()
@@ -89,13 +107,13 @@ KeyOutcome readFrom(int fd, const QString& what)
     return decodeKey(bytes);
 }
 
-KeyOutcome fromFile(const QString& path)
+KeyOutcome fromFile(const QString& path, bool dataOnStandardInput)
 {
     // Non-blocking: opening a named pipe would wait for its writer, deaf to an interrupt; the reads wait instead.
     const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.isOpen())
         return problem(Console::shown(path) + u": "_s + FileError::fromErrno(errno).description);
-    return readFrom(file.get(), Console::shown(path));
+    return readFrom(file.get(), Console::shown(path), dataOnStandardInput);
 }
 
 KeyOutcome fromEnvironment(const QString& name)
@@ -185,13 +203,14 @@ KeyOutcome obtainKey(const Options& options)
         key = fromTerminal(options.encrypt);
         break;
     case KeySource::File:
-        key = fromFile(options.keyArgument);
+        key = fromFile(options.keyArgument, options.readsStandardInput());
         break;
     case KeySource::Environment:
         key = fromEnvironment(options.keyArgument);
         break;
     case KeySource::Descriptor:
-        key = readFrom(options.keyArgument.toInt(), u"descriptor "_s + options.keyArgument);
+        key = readFrom(options.keyArgument.toInt(), u"descriptor "_s + options.keyArgument,
+                       options.readsStandardInput());
         break;
     case KeySource::Generated:
         // The system's secure source, as the window's Auto button: a key must not be guessable from its time.

@@ -29,6 +29,7 @@ struct Declared
     QCommandLineOption jobs {{u"j"_s, u"jobs"_s}, {}, u"N"_s};
     QCommandLineOption quiet {{u"q"_s, u"quiet"_s}, {}};
     QCommandLineOption verbose {{u"v"_s, u"verbose"_s}, {}};
+    QCommandLineOption output {{u"o"_s, u"output"_s}, {}, u"FILE"_s};
     QCommandLineOption keyFile {u"key-file"_s, {}, u"FILE"_s};
     QCommandLineOption keyEnv {u"key-env"_s, {}, u"NAME"_s};
     QCommandLineOption keyFd {u"key-fd"_s, {}, u"N"_s};
@@ -40,8 +41,8 @@ struct Declared
 
     [[nodiscard]] QList<QCommandLineOption> all() const
     {
-        return {recursive, noClobber, force,   jobs, quiet,   verbose,       keyFile,
-                keyEnv,    keyFd,     autoKey, help, version, keyInArguments};
+        return {recursive, noClobber, force, jobs,    quiet, verbose, output,
+                keyFile,   keyEnv,    keyFd, autoKey, help,  version, keyInArguments};
     }
 };
 
@@ -137,6 +138,27 @@ QString readKeySource(const QCommandLineParser& parser, const Declared& declared
     return {};
 }
 
+// Standard input, and -o: each stands for the one input, or its one output.
+QString readOutput(const QCommandLineParser& parser, const Declared& declared, Options& options)
+{
+    const QStringList outputs = parser.values(declared.output);
+    const bool fromStandardInput = options.paths.contains(StandardStream);
+    if (outputs.size() > 1)
+        return u"give one output: -o FILE"_s;
+    if (!outputs.isEmpty() && outputs.constFirst().isEmpty())
+        return u"-o takes the name of a file, or - for standard output"_s;
+    if (fromStandardInput && (options.paths.size() > 1 || options.recursive))
+        return u"- reads standard input and goes alone: no other PATH, no -r"_s;
+    if (!outputs.isEmpty() && (options.paths.size() > 1 || options.recursive))
+        return u"-o names the output of one PATH: give one, without -r"_s;
+    options.output = fromStandardInput && outputs.isEmpty() ? StandardStream : outputs.value(0);
+    if (options.writesStandardOutput() && options.verbose)
+        return u"-v lists on standard output, which carries the data here: give -o FILE to list"_s;
+    if (options.writesStandardOutput() && options.keySource == KeySource::Generated)
+        return u"--auto-key prints the new key on standard output, which carries the data here: give -o FILE"_s;
+    return {};
+}
+
 // The command, its paths and its options, once the parser took the arguments.
 QString readRun(const QCommandLineParser& parser, const Declared& declared, Options& options)
 {
@@ -153,7 +175,7 @@ QString readRun(const QCommandLineParser& parser, const Declared& declared, Opti
     options.recursive = parser.isSet(declared.recursive);
     options.quiet = parser.isSet(declared.quiet);
     options.verbose = parser.isSet(declared.verbose);
-    for (const auto read : {readExisting, readJobs, readKeySource})
+    for (const auto read : {readExisting, readJobs, readKeySource, readOutput})
         if (const QString problem = read(parser, declared, options); !problem.isEmpty())
             return problem;
     return {};
@@ -191,7 +213,10 @@ Encrypt or decrypt each file with a key, exactly as the Zafrel window does:
 encrypting NAME writes NAME.enc beside it, decrypting NAME.enc writes NAME
 (a name that does not end in .enc is left alone). The file itself is never
 changed, and a file that has the output's name already is not replaced
-unless --force says so.
+unless --force says so. A PATH of - reads standard input and writes standard
+output, which must not be a terminal:
+  tar c DIR | zafrel-cli encrypt --key-file=KEY - > DIR.tar.enc
+  zafrel-cli decrypt --key-file=KEY - < DIR.tar.enc | tar x
 
 The key is never given in the arguments, where other users could read it:
       --key-file=FILE  read the key from FILE (UTF-8; a byte-order mark at its
@@ -201,9 +226,13 @@ The key is never given in the arguments, where other users could read it:
       --key-fd=N       read the key from file descriptor N, as --key-file
       --auto-key       encrypt with a new random key, printed on standard
                          output before any file is written
-Without one of them the key is asked for on the terminal, twice to encrypt.
+Without one of them the key is asked for on the terminal (never on standard
+input), twice to encrypt.
 
 Options:
+  -o, --output=FILE    write the output of the one PATH to FILE instead of
+                         beside it (decrypting then takes any name); -o -
+                         writes standard output
   -r, --recursive      encrypt every file in each folder and its subfolders,
                          or decrypt every file whose name ends in .enc;
                          symbolic links met on the way are not followed

@@ -23,10 +23,14 @@ enum class OnExisting
     Replace, // --force: as the window does
 };
 
+// "-" as a PATH is standard input, as the value of -o standard output; a file of that name is given as ./-.
+inline const QString StandardStream = QStringLiteral("-");
+
 struct Options
 {
     bool encrypt = true;
     QStringList paths;
+    QString output; // -o, the one input's output; standard output for "-". Empty: each output beside its input
     bool recursive = false;
     OnExisting existing = OnExisting::Refuse;
     bool quiet = false;
@@ -34,6 +38,11 @@ struct Options
     int jobs = 1;
     KeySource keySource = KeySource::Terminal;
     QString keyArgument; // the file, the variable's name or the descriptor's number
+
+    // The data comes on standard input: the one PATH is "-".
+    [[nodiscard]] bool readsStandardInput() const { return paths.size() == 1 && paths.constFirst() == StandardStream; }
+    // The data goes to standard output: -o -, or "-" as the PATH without -o.
+    [[nodiscard]] bool writesStandardOutput() const { return output == StandardStream; }
 };
 
 struct Command

@@ -136,26 +136,28 @@ private:
 
 } // namespace
 
-QList<Input> collectInputs(const QStringList& paths, const QSet<QString>& undecodable, bool encrypt, bool recursive)
+QList<Input> collectInputs(const Options& options, const QSet<QString>& undecodable)
 {
     QList<Input> inputs;
-    Walk walk(encrypt, inputs);
-    for (const QString& path : paths) {
+    Walk walk(options.encrypt, inputs);
+    for (const QString& path : options.paths) {
         if (Interrupt::requested())
             break;
         struct stat info
         {
         };
         // A path named on the command line is taken as the user named it, through a link too.
-        if (undecodable.contains(path))
+        if (path == StandardStream)
+            inputs.append({path, 0, {}, 0, 0, true});
+        else if (undecodable.contains(path))
             walk.fail(path, EILSEQ);
         else if (::stat(QFile::encodeName(path).constData(), &info) != 0)
             walk.fail(path, errno);
-        else if (!S_ISDIR(info.st_mode) && !encrypt && !hasEncryptedName(path))
+        else if (!S_ISDIR(info.st_mode) && !options.encrypt && options.output.isEmpty() && !hasEncryptedName(path))
             walk.fail(path, {EINVAL, u"not a .enc file; left alone"_s});
         else if (!S_ISDIR(info.st_mode))
             inputs.append({path, info.st_size, {}, info.st_dev, info.st_ino});
-        else if (recursive)
+        else if (options.recursive)
             walk.walk(path, 0);
         else
             walk.fail(path, EISDIR);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cipher/FileError.h"
+#include "cli/Options.h"
 
 #include <QList>
 #include <QSet>
@@ -18,14 +19,14 @@ struct Input
     FileError error; // set: reported as this path's failure, nothing else is done with it
     dev_t device = 0; // the file's identity, when it was found
     ino_t inode = 0;
+    bool standardInput = false; // the PATH "-": read as a stream, its length unknown
 };
 
-// The inputs that `paths` name, in the order given. A folder is an error without `recursive`; with it, the folder
-// is walked in name order without following symbolic links, taking every regular file to encrypt, or every file
-// whose name ends in ".enc" to decrypt, except those that another file found beside them would write (an old
-// output is not taken as an input) and the temporary files that runs leave. To decrypt, a file named whose name
-// does not end in ".enc" fails: its output would be whatever file has its name minus four characters. Names that
-// are not UTF-8 (`undecodable` holds such arguments as decoded) fail. Stops early, with what it has, when an
-// interrupt is requested.
-[[nodiscard]] QList<Input> collectInputs(const QStringList& paths, const QSet<QString>& undecodable, bool encrypt,
-                                         bool recursive);
+// The inputs that the options' paths name, in the order given; "-" is standard input. A folder is an error without
+// `recursive`; with it, the folder is walked in name order without following symbolic links, taking every regular file
+// to encrypt, or every file whose name ends in ".enc" to decrypt, except those that another file found beside them
+// would write (an old output is not taken as an input) and the temporary files that runs leave. To decrypt, a file
+// named whose name does not end in ".enc" fails, unless -o names its output: its output would be whatever file has its
+// name minus four characters. Names that are not UTF-8 (`undecodable` holds such arguments as decoded) fail. Stops
+// early, with what it has, when an interrupt is requested.
+[[nodiscard]] QList<Input> collectInputs(const Options& options, const QSet<QString>& undecodable);

@@ -33,6 +33,11 @@ enum ExitStatus
 // The key, then every file the paths name.
 int transformAll(const Options& options, const QSet<QString>& undecodable)
 {
+    // Refused before the key is asked for: the bytes would drive the terminal, and nobody could get them back.
+    if (options.writesStandardOutput() && ::isatty(STDOUT_FILENO)) {
+        Console::complain(u"standard output is a terminal: redirect it to a file or a pipe, or give -o FILE"_s);
+        return Refused;
+    }
     const KeyOutcome key = obtainKey(options);
     if (key.interrupted)
         return Interrupted;
@@ -46,16 +51,20 @@ int transformAll(const Options& options, const QSet<QString>& undecodable)
         return Refused;
     }
 
-    QList<Input> inputs = collectInputs(options.paths, undecodable, options.encrypt, options.recursive);
+    QList<Input> inputs = collectInputs(options, undecodable);
     if (Interrupt::requested())
         return Interrupted;
-    refuseConflicts(inputs, options.encrypt);
+    // Outputs beside their inputs only: -o names the output of one input.
+    if (options.output.isEmpty())
+        refuseConflicts(inputs, options.encrypt);
     BatchSettings settings;
     settings.encrypt = options.encrypt;
     settings.existing = options.existing;
+    settings.output = options.output;
     settings.jobs = options.jobs;
     settings.verbose = options.verbose;
-    settings.progress = !options.quiet && ::isatty(STDERR_FILENO);
+    // A stream's length is unknown until its end: there is nothing to show of how far it is.
+    settings.progress = !options.quiet && ::isatty(STDERR_FILENO) && !options.readsStandardInput();
     return runBatch(inputs, keyBytes(key.key), settings) ? Success : SomeFailed;
 }
 

@@ -187,6 +187,7 @@ private:
             return failFile(result.error);
         case TransformOutcome::Kept: // the window always replaces an old output
         case TransformOutcome::NoKey:
+        case TransformOutcome::TooSmall: // only a stream, never a file, is found too small by the transform
             break;
         }
         return false;
