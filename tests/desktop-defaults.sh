@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a scratch prefix and asks the desktop's own tools which program opens a file of each type, on
-# a machine where Zafrel is the only program: Zafrel for its own type, never for any other file. The freedesktop
+# a machine where Zafrel is the only program: Zafrel for its own type, never for any other file nor for a folder,
+# though its context actions name folders (their entries live outside share/applications). The freedesktop
 # types come along with their parents (so application/pdf inherits application/octet-stream), but none of this
 # machine's programs and nothing of its user's choices.
 # Usage: desktop-defaults.sh BUILD-FOLDER APPLICATION-ID
@@ -36,7 +37,7 @@ claims=$(grep -v '^\[MIME Cache\]$' "$prefix/share/applications/mimeinfo.cache")
 [[ $claims == "$own=$id.desktop;" ]] || fail "the installed entries claim more than $own: $claims"
 
 for current in "" GNOME XFCE LXQt; do
-    for type in application/octet-stream application/pdf application/zip text/plain $own; do
+    for type in application/octet-stream application/pdf application/zip text/plain inode/directory $own; do
         answer=$(desktop ${current:+XDG_CURRENT_DESKTOP=$current} xdg-mime query default $type)
         expected=
         [[ $type == "$own" ]] && expected=$id.desktop
@@ -46,7 +47,7 @@ for current in "" GNOME XFCE LXQt; do
 done
 
 # gio names every program registered or recommended for a type, not only the default.
-for type in application/octet-stream application/pdf application/zip text/plain; do
+for type in application/octet-stream application/pdf application/zip text/plain inode/directory; do
     answer=$(desktop gio mime $type 2>&1)
     [[ $answer != *"$id"* ]] || fail "gio mime $type offers Zafrel: $answer"
 done

@@ -34,7 +34,7 @@ for size in 32x32 256x256; do
 done
 
 # File managers: every entry runs the command with its mode and takes files. The desktop entry claims only the type
-# that the MIME database gives names ending in .enc; decrypting is offered for that type, encrypting for any file.
+# that the MIME database gives names ending in .enc.
 mime=$root/share/mime
 XDG_DATA_DIRS=$root/share update-mime-database "$mime"
 type=$(sed -n 's/^50:\(.*\):\*\.enc$/\1/p' "$mime/globs2")
@@ -51,19 +51,19 @@ for mode in encrypt decrypt; do
     grep -qx 'Type=Service' "$menu" && grep -qx 'X-KDE-ServiceTypes=KonqPopupMenu/Plugin' "$menu" ||
         fail "zafrel-$mode.desktop is no KDE service menu"
 done
-grep -qx 'MimeType=all/allfiles;' "$root/share/kio/servicemenus/zafrel-encrypt.desktop" ||
-    fail "the encrypt service menu is not offered for any file"
-grep -qx "MimeType=$type;" "$root/share/kio/servicemenus/zafrel-decrypt.desktop" ||
-    fail "the decrypt service menu is not offered for encrypted files"
-# Thunar offers a Send To entry only for files whose own type it names, so the encrypt entry names none.
+# What each entry is offered for: encrypting, every file and every folder; decrypting, Zafrel's type and folders,
+# which may hold such files. Thunar offers a Send To entry only for items whose own type it names, so the encrypt
+# entry names none; Nemo names folders "dir" and reads "any" as every file and folder.
+offered() {
+    grep -qx "$2" "$root/$1" || fail "$1 is not offered for $3"
+}
+offered share/kio/servicemenus/zafrel-encrypt.desktop 'MimeType=all/allfiles;inode/directory;' "any file and folder"
+offered share/kio/servicemenus/zafrel-decrypt.desktop "MimeType=$type;inode/directory;" "encrypted files and folders"
 ! grep -q '^MimeType=' "$root/share/Thunar/sendto/zafrel-encrypt.desktop" ||
-    fail "the encrypt Send To entry is not offered for every file"
-grep -qx "MimeType=$type;" "$root/share/Thunar/sendto/zafrel-decrypt.desktop" ||
-    fail "the decrypt Send To entry is not offered for encrypted files"
-grep -qx 'Extensions=nodirs;' "$root/share/nemo/actions/zafrel-encrypt.nemo_action" ||
-    fail "the encrypt Nemo action is not offered for any file"
-grep -qx 'Extensions=enc;' "$root/share/nemo/actions/zafrel-decrypt.nemo_action" ||
-    fail "the decrypt Nemo action is not offered for encrypted files"
+    fail "the encrypt Send To entry is not offered for every file and folder"
+offered share/Thunar/sendto/zafrel-decrypt.desktop "MimeType=$type;inode/directory;" "encrypted files and folders"
+offered share/nemo/actions/zafrel-encrypt.nemo_action 'Extensions=any;' "any file and folder"
+offered share/nemo/actions/zafrel-decrypt.nemo_action 'Extensions=enc;dir;' "encrypted files and folders"
 
 # Compressed without a name or a time stamp (header bytes 4 to 7 are the time), so that rebuilds are identical.
 for gz in share/man/man1/zafrel.1.gz share/man/man1/zafrel-cli.1.gz share/doc/zafrel/changelog.gz; do
