@@ -234,10 +234,15 @@ std::optional<Timing> timeHere(const std::function<bool()>& work)
     return Timing {seconds, secondsIn(after.ru_stime) - secondsIn(before.ru_stime)};
 }
 
-// The core transform in this process.
+// The core transform in this process, as a run prepares and writes a file.
 std::optional<Timing> timeTransform(const QString& input, const QString& output)
 {
-    return timeHere([&] { return transformFile(input, output, keyOfLength(17)).outcome == TransformOutcome::Written; });
+    return timeHere([&] {
+        FileTransform transform;
+        KeyStream keys(keyOfLength(17));
+        return !transform.prepare({input, true, QFileInfo(input).size(), output}).isError()
+            && transform.writeTo(keys).outcome == TransformOutcome::Written;
+    });
 }
 
 // Brings the machine to rest before a timed run, so that no run pays for the one before it and each meets the

@@ -10,6 +10,7 @@
 #include "cipher/Leftovers.h"
 #include "cipher/OutputFile.h"
 #include "cipher/Progress.h"
+#include "cipher/TestSeams.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,19 @@ QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
             modes.append(permissionsOf(QString::fromLatin1(link)));
     }
     return modes;
+}
+
+// A file's road through the core, as a run takes it: measured, prepared with `output` as its output, then written with
+// `key` (no key, no bytes), `chunkSize` bytes at a time.
+TransformResult transformFile(const QString& input, const QString& output, QByteArrayView key,
+                              const TransformObserver& observer = {},
+                              qint64 chunkSize = FileTransform::DefaultChunkSize)
+{
+    FileTransform transform(chunkSize);
+    if (const FileError refused = transform.prepare({input, true, QFileInfo(input).size(), output}); refused.isError())
+        return {TransformOutcome::Failed, refused};
+    KeyStream keys(key);
+    return transform.writeTo(keys, observer);
 }
 
 // Somebody on the machine: a user and the one group they belong to.
@@ -513,6 +527,7 @@ void tst_Cipher::transformRoundTrips_data()
     QTest::addColumn<int>("oldOutputSize");
     QTest::addColumn<QString>("name");
     const QString name = u"a.txt"_s;
+    // Refused before any work, as every run refuses them.
     QTest::newRow("empty file") << 0 << 3 << FileTransform::DefaultChunkSize << 0 << name;
     QTest::newRow("1 byte") << 1 << 3 << FileTransform::DefaultChunkSize << 0 << name;
     QTest::newRow("2 bytes over a longer old output") << 2 << 1 << FileTransform::DefaultChunkSize << 5000 << name;
@@ -546,6 +561,14 @@ void tst_Cipher::transformRoundTrips()
     writeFile(plain, input);
     if (oldOutputSize > 0)
         writeFile(encrypted, QByteArray(oldOutputSize, 'x'));
+    if (size < 2) {
+        const TransformResult result = transformFile(plain, encrypted, keyBytes(key), {}, chunkSize);
+        QCOMPARE(result.error.refusal, FileError::TooSmall);
+        QCOMPARE(result.error.description, u"File Too small"_s);
+        QCOMPARE(entries(dir.path()), QStringList {name});
+        QCOMPARE(readAll(plain), input);
+        return;
+    }
 
     QCOMPARE(transformFile(plain, encrypted, keyBytes(key), {}, chunkSize).outcome, TransformOutcome::Written);
     QCOMPARE(readAll(encrypted), reference(input, key));
@@ -639,8 +662,8 @@ void tst_Cipher::stopDiscardsTheOutput()
 {
     QFETCH(qint64, stopAt);
     QFETCH(bool, unnamed);
-    FileTransform::setUnnamedFilesAllowed(unnamed);
-    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { TestSeams::setUnnamedFilesAllowed(true); });
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QByteArray bytes = testBytes(5001);
@@ -660,7 +683,9 @@ void tst_Cipher::emptyKeyIsRefused()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     writeFile(input, "data");
-    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(QString())).outcome, TransformOutcome::NoKey);
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(QString()));
+    QCOMPARE(result.error.refusal, FileError::NoKey);
+    QCOMPARE(result.error.description, u"No key given!"_s);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s}));
     QCOMPARE(readAll(input), QByteArray("data"));
 
@@ -775,8 +800,8 @@ void tst_Cipher::commitKeepsATakenName_data()
 void tst_Cipher::commitKeepsATakenName()
 {
     QFETCH(bool, unnamed);
-    FileTransform::setUnnamedFilesAllowed(unnamed);
-    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { TestSeams::setUnnamedFilesAllowed(true); });
     QTemporaryDir dir;
     const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     {
@@ -1188,7 +1213,7 @@ void tst_Cipher::endOfProcessLeavesNothing()
     const pid_t child = ::fork();
     QVERIFY(child >= 0);
     if (child == 0) {
-        FileTransform::setUnnamedFilesAllowed(unnamed);
+        TestSeams::setUnnamedFilesAllowed(unnamed);
         const TransformObserver observer {[&](qint64 i, qint64) {
                                               if (i == 3000 && killed)
                                                   ::raise(SIGKILL);
@@ -1272,11 +1297,11 @@ void tst_Cipher::sweepRemovesOnlyStaleFiles()
             ::open(QFile::encodeName(what == u"locked"_s ? path : other).constData(), O_RDWR | O_CREAT, 0600));
         QCOMPARE(lockTemporary(live.get()), TemporaryLock::Held);
     }
-    setRaceHook([&](RaceMoment, int folder, const QByteArray& locked) {
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment, int folder, const QByteArray& locked) {
         if (what == u"replaced"_s)
             ::renameat(folder, QFile::encodeName(other).constData(), folder, locked.constData());
     });
-    const auto unhook = qScopeGuard([] { setRaceHook({}); });
+    const auto unhook = qScopeGuard([] { TestSeams::setRaceHook({}); });
 
     const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY));
     QCOMPARE(sweepFolder(folder.get()), removed ? 1 : 0);
@@ -1312,12 +1337,12 @@ void tst_Cipher::sweepOncePerFolderARound()
 
 void tst_Cipher::writerOutlivesSweeps_data()
 {
-    QTest::addColumn<int>("moment"); // a RaceMoment, or -1: at a checkpoint
+    QTest::addColumn<int>("moment"); // a TestSeams::RaceMoment, or -1: at a checkpoint
     QTest::addColumn<bool>("sweepHolds"); // the sweep has locked the file, and not yet removed it
-    QTest::newRow("removed between its creation and its lock") << int(RaceMoment::WriterCreated) << false;
-    QTest::newRow("locked by a sweep before its own lock") << int(RaceMoment::WriterCreated) << true;
+    QTest::newRow("removed between its creation and its lock") << int(TestSeams::RaceMoment::WriterCreated) << false;
+    QTest::newRow("locked by a sweep before its own lock") << int(TestSeams::RaceMoment::WriterCreated) << true;
     QTest::newRow("a sweep while the bytes are written") << -1 << false;
-    QTest::newRow("a sweep between its close and its rename") << int(RaceMoment::WriterClosed) << false;
+    QTest::newRow("a sweep between its close and its rename") << int(TestSeams::RaceMoment::WriterClosed) << false;
 }
 
 // A sweep at any moment of a named temporary file's life: a file it takes before the writer's lock is lost to the
@@ -1326,7 +1351,7 @@ void tst_Cipher::writerOutlivesSweeps()
 {
     QFETCH(int, moment);
     QFETCH(bool, sweepHolds);
-    FileTransform::setUnnamedFilesAllowed(false);
+    TestSeams::setUnnamedFilesAllowed(false);
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QByteArray bytes = testBytes(5000);
@@ -1338,15 +1363,15 @@ void tst_Cipher::writerOutlivesSweeps()
     };
     Descriptor held;
     int taken = -1;
-    setRaceHook([&](RaceMoment reached, int folder, const QByteArray& name) {
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment reached, int folder, const QByteArray& name) {
         if (int(reached) != moment || taken >= 0)
             return;
         held = Descriptor(sweepHolds ? ::openat(folder, name.constData(), O_WRONLY) : -1);
         taken = sweepHolds ? int(lockTemporary(held.get()) == TemporaryLock::Held) : sweepHere();
     });
     const auto restore = qScopeGuard([] {
-        setRaceHook({});
-        FileTransform::setUnnamedFilesAllowed(true);
+        TestSeams::setRaceHook({});
+        TestSeams::setUnnamedFilesAllowed(true);
     });
     const TransformObserver observer {[&](qint64 i, qint64) {
                                           if (moment == -1 && i == 3000)
@@ -1356,7 +1381,7 @@ void tst_Cipher::writerOutlivesSweeps()
                                       {}};
     QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s), observer, 1000).outcome,
              TransformOutcome::Written);
-    QCOMPARE(taken, moment == int(RaceMoment::WriterCreated) ? 1 : 0);
+    QCOMPARE(taken, moment == int(TestSeams::RaceMoment::WriterCreated) ? 1 : 0);
     QCOMPARE(readAll(outputPath(input, true)), reference(bytes, u"k"_s));
     held = {}; // the sweep that held a file lets it go: stale now
     QCOMPARE(sweepHere(), sweepHolds ? 1 : 0);
@@ -1415,12 +1440,13 @@ void tst_Cipher::streamAsItComes_data()
     QTest::addColumn<int>("stopAtWait"); // the wait that says stop; -1: none
     QTest::addColumn<TransformOutcome>("outcome");
 
-    QTest::newRow("nothing") << QList<int> {} << false << -1 << TransformOutcome::TooSmall;
-    QTest::newRow("1 byte") << QList<int> {1} << false << -1 << TransformOutcome::TooSmall;
+    // Failed: too small.
+    QTest::newRow("nothing") << QList<int> {} << false << -1 << TransformOutcome::Failed;
+    QTest::newRow("1 byte") << QList<int> {1} << false << -1 << TransformOutcome::Failed;
     QTest::newRow("1 byte, then 1 more") << QList<int> {1, 1} << false << -1 << TransformOutcome::Written;
     QTest::newRow("pieces smaller and larger than a chunk")
         << QList<int> {1, 700, 3000, 5, 9000} << false << -1 << TransformOutcome::Written;
-    QTest::newRow("named, 1 byte") << QList<int> {1} << true << -1 << TransformOutcome::TooSmall;
+    QTest::newRow("named, 1 byte") << QList<int> {1} << true << -1 << TransformOutcome::Failed;
     QTest::newRow("named, across chunks") << QList<int> {1, 5000, 3} << true << -1 << TransformOutcome::Written;
     QTest::newRow("named, stopped while waiting") << QList<int> {1, 5000, 3} << true << 3 << TransformOutcome::Stopped;
 }
@@ -1441,9 +1467,8 @@ void tst_Cipher::streamAsItComes()
     Descriptor writing(ends[1]);
     const Descriptor unnamed(::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_RDWR, 0600));
     const QByteArray bytes = testBytes(std::accumulate(pieces.begin(), pieces.end(), 0));
-    FileTransform transform;
-    transform.setChunkSize(1024);
-    QVERIFY(!transform.openStream(reading.get()).isError());
+    FileTransform transform(1024);
+    QVERIFY(!transform.prepare({{}, true, 0, output, reading.get()}).isError());
 
     qsizetype fed = 0;
     int waits = 0;
@@ -1467,8 +1492,9 @@ void tst_Cipher::streamAsItComes()
     };
     KeyStream keys(keyBytes(u"k\u00e9y"_s));
     const TransformResult result
-        = named ? transform.writeTo(output, keys, observer) : transform.writeTo(unnamed.get(), keys, observer);
+        = named ? transform.writeTo(keys, observer) : transform.writeTo(unnamed.get(), keys, observer);
     QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.error.refusal, outcome == TransformOutcome::Failed ? FileError::TooSmall : FileError::NotRefused);
     const QByteArray expected = outcome == TransformOutcome::Written ? reference(bytes, u"k\u00e9y"_s) : QByteArray();
     if (named)
         QCOMPARE(readAll(output), expected);
@@ -1489,9 +1515,9 @@ void tst_Cipher::streamFromWhereItStands()
     const Descriptor file(::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC));
     QCOMPARE(::lseek(file.get(), 1000, SEEK_SET), off_t(1000));
     FileTransform transform;
-    QVERIFY(!transform.openStream(file.get()).isError());
+    QVERIFY(!transform.prepare({{}, true, 0, output, file.get()}).isError());
     KeyStream keys(keyBytes(u"k"_s));
-    QCOMPARE(transform.writeTo(output, keys).outcome, TransformOutcome::Written);
+    QCOMPARE(transform.writeTo(keys).outcome, TransformOutcome::Written);
     QCOMPARE(readAll(output), reference(bytes.sliced(1000), u"k"_s));
     QCOMPARE(permissionsOf(output), mode_t(0600));
     QCOMPARE(readAll(input), bytes);

@@ -150,7 +150,7 @@ void tst_Startup::cleanup()
 // What main() does with `arguments` once the application exists, when no other window takes the files.
 bool tst_Startup::start(const QStringList& arguments)
 {
-    Main(parseCommandLine(QStringList {u"zafrel"_s} + arguments, m_dir.path()));
+    Main(CommandLine::parse(QStringList {u"zafrel"_s} + arguments, m_dir.path()));
     for (QWidget* window : QApplication::topLevelWidgets())
         if (auto* form = qobject_cast<frmMain*>(window))
             m_form = form;

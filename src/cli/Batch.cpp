@@ -41,15 +41,13 @@ struct Result
 {
     Outcome outcome = Outcome::Pending;
     QString output;
-    QString problem;
+    FileError error; // why it failed
 };
 
-Result failed(const QString& problem)
+Result failed(const FileError& error, const QString& output = {})
 {
-    return {Outcome::Failed, {}, problem};
+    return {Outcome::Failed, output, error};
 }
-
-const QString TooSmall = u"File Too small"_s;
 
 // How an input or an output is named in a line: "-" is a stream, no file.
 QString shownInput(const Input& input)
@@ -62,7 +60,7 @@ QString shownOutput(const QString& output)
     return output == StandardStream ? u"standard output"_s : Console::shown(output);
 }
 
-// A failure as its line says it: what failed, when it is not the input.
+// A failure in the words of its line, after the input's name: what failed, when it is not the input, and why.
 QString describe(const FileError& error, const QString& output)
 {
     switch (error.subject) {
@@ -75,32 +73,6 @@ QString describe(const FileError& error, const QString& output)
         break;
     }
     return error.description;
-}
-
-// A file whose output name is taken: passed over, or refused. The transform decided it at the commit, so a file
-// that took the name meanwhile is never replaced either.
-Result keptOutput(OnExisting existing, const QString& output)
-{
-    if (existing == OnExisting::Skip)
-        return {Outcome::Kept, output, {}};
-    return failed(Console::shown(output) + u" exists; --force replaces it"_s);
-}
-
-// Opens a file in the window's order of checks: the length the walk measured, then too small. Standard input is
-// taken as it stands; how long it is, only its end tells. Empty when the input can be transformed.
-QString openInput(const Input& input, FileTransform& transform)
-{
-    if (input.error.isError())
-        return input.error.description;
-    const FileError error = input.standardInput ? transform.openStream(STDIN_FILENO) : transform.open();
-    if (error.isError())
-        return error.description;
-    if (input.standardInput)
-        return {};
-    // The run counted the file as it was when walked: a file that changed since is not the file it counted.
-    if (transform.length() != input.length)
-        return FileError::inputChanged().description;
-    return tooSmallToTransform(transform.length()) ? TooSmall : QString();
 }
 
 // `combined` follows the checkpoints for the status line; every wait for the other end of a pipe ends at an
@@ -116,39 +88,38 @@ TransformObserver observing(std::atomic<qint64>& combined)
     return observer;
 }
 
-// One input into its output: the file -o names (standard output for "-"), else the file beside it.
+// One input into its output: the file -o names (standard output for "-"), else the file beside it. The transform
+// decides at the commit whether an old output is kept, so a file that took the name meanwhile is never replaced
+// without -f either.
 Result transformOne(const Input& input, const BatchSettings& settings, KeyStream& keys, std::atomic<qint64>& combined)
 {
-    FileTransform transform(input.path);
-    if (const QString problem = openInput(input, transform); !problem.isEmpty())
-        return failed(problem);
-    const QString output = settings.output.isEmpty() ? outputPath(input.path, settings.encrypt) : settings.output;
-    if (output.isEmpty())
-        return failed(FileError::nameTooShort().description);
-
+    if (input.error.isError())
+        return failed(input.error);
+    FileTransform transform;
+    const FileError refused = transform.prepare(
+        {input.path, settings.encrypt, input.length, settings.output, input.standardInput ? STDIN_FILENO : -1});
+    if (refused.isError())
+        return failed(refused);
+    const QString& output = transform.output();
     const TransformObserver observer = observing(combined);
     const TransformResult result = output == StandardStream
         ? transform.writeTo(STDOUT_FILENO, keys, observer)
-        : transform.writeTo(output, keys, observer,
+        : transform.writeTo(keys, observer,
                             settings.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
     switch (result.outcome) {
     case TransformOutcome::Written:
         return {Outcome::Written, output, {}};
     case TransformOutcome::Kept:
-        return keptOutput(settings.existing, output);
+        return {Outcome::Kept, output, {}};
     case TransformOutcome::Stopped:
         return {Outcome::Stopped, {}, {}};
-    case TransformOutcome::TooSmall:
-        return failed(TooSmall);
     case TransformOutcome::Failed:
         // Seen only where SIGPIPE was ignored when the program started; otherwise the system ended it already.
         if (output == StandardStream && result.error.number == EPIPE && result.error.subject == FileError::Output)
             Interrupt::endAsBrokenPipe();
         break;
-    case TransformOutcome::NoKey: // never: an empty key is refused before the first file
-        break;
     }
-    return failed(describe(result.error, output));
+    return failed(result.error, output);
 }
 
 // In binary units with one decimal: "3.5 GiB".
@@ -286,17 +257,25 @@ private:
             list(path + u" -> "_s + shownOutput(result.output) + u'\n');
             break;
         case Outcome::Kept:
-            list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
+            if (m_settings.existing == OnExisting::Skip)
+                list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
+            else
+                fail(path + u": "_s + Console::shown(result.output) + u" exists; --force replaces it"_s);
             break;
         case Outcome::Failed:
-            m_anyFailed = true;
-            clearStatusLine();
-            Console::complain(path + u": "_s + result.problem);
+            fail(path + u": "_s + describe(result.error, result.output));
             break;
         case Outcome::Stopped:
         case Outcome::Pending:
             break;
         }
+    }
+
+    void fail(const QString& line)
+    {
+        m_anyFailed = true;
+        clearStatusLine();
+        Console::complain(line);
     }
 
     // A line of the listing that -v asks for. A listing that cannot be written fails the run, said once: a script

@@ -2,8 +2,8 @@
 
 #pragma once
 
+#include "cli/Inputs.h"
 #include "cli/Options.h"
-#include "cli/Walk.h"
 
 #include <QByteArray>
 #include <QList>

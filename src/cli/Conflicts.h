@@ -2,7 +2,7 @@
 
 #pragma once
 
-#include "cli/Walk.h"
+#include "cli/Inputs.h"
 
 // Inputs of one run that would harm each other, whichever ends first: two that write the same output (the later
 // would replace the earlier's), or one whose output is another input (read while it is replaced). Each of them
