@@ -255,6 +255,10 @@ private Q_SLOTS:
     void fileSizeLimitKeepsOldOutput();
     void commitKeepsATakenName_data();
     void commitKeepsATakenName();
+    void outputThatAppearsIsKept_data();
+    void outputThatAppearsIsKept();
+    void unsyncedBytesKeepTheOldOutput_data();
+    void unsyncedBytesKeepTheOldOutput();
     void refusedSpaceFailsAtOnce_data();
     void refusedSpaceFailsAtOnce();
     void outputGetsInputPermissionsFromTheStart();
@@ -815,6 +819,85 @@ void tst_Cipher::commitKeepsATakenName()
     QCOMPARE(entries(dir.path()), QStringList {u"out"_s});
 }
 
+void tst_Cipher::outputThatAppearsIsKept_data()
+{
+    QTest::addColumn<bool>("atCommit"); // the file appears once the last look is over; else during a checkpoint
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("during a checkpoint") << false << true;
+    QTest::newRow("as the output is committed") << true << true;
+    QTest::newRow("as the output is committed, named temporary file") << true << false;
+}
+
+// An output to keep (the command line without --force) that appears after the first look is kept, whenever it appears:
+// the last look and, after it, the commit itself decide.
+void tst_Cipher::outputThatAppearsIsKept()
+{
+    QFETCH(bool, atCommit);
+    QFETCH(bool, unnamed);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = testBytes(5000);
+    writeFile(input, bytes);
+    const auto appear = [&] {
+        if (!QFileInfo::exists(output))
+            writeFile(output, "appeared");
+    };
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment moment, int, const QByteArray&) {
+        if (atCommit && moment == TestSeams::RaceMoment::Committing)
+            appear();
+    });
+    const auto restore = qScopeGuard([] {
+        TestSeams::setRaceHook({});
+        TestSeams::setUnnamedFilesAllowed(true);
+    });
+    TransformObserver observer;
+    observer.onCheckpoint = [&](qint64 i, qint64) {
+        if (!atCommit && i == 3000)
+            appear();
+        return true;
+    };
+    FileTransform transform(1000);
+    QVERIFY(!transform.prepare({input, true, bytes.size()}).isError());
+    KeyStream keys(keyBytes(u"k"_s));
+    QCOMPARE(transform.writeTo(keys, observer, ExistingOutput::Keep).outcome, TransformOutcome::Kept);
+    QCOMPARE(readAll(output), "appeared"_ba);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::unsyncedBytesKeepTheOldOutput_data()
+{
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("unnamed file") << true;
+    QTest::newRow("named temporary file") << false;
+}
+
+// A disk that cannot take the bytes fails the file when they are synced, before they have the output's name.
+void tst_Cipher::unsyncedBytesKeepTheOldOutput()
+{
+    QFETCH(bool, unnamed);
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    TestSeams::setSyncFailure(EIO);
+    const auto restore = qScopeGuard([] {
+        TestSeams::setSyncFailure(0);
+        TestSeams::setUnnamedFilesAllowed(true);
+    });
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = testBytes(3000);
+    writeFile(input, bytes);
+    writeFile(outputPath(input, true), "old");
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, EIO);
+    QCOMPARE(result.error.subject, FileError::Output);
+    QCOMPARE(readAll(outputPath(input, true)), "old"_ba);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
 void tst_Cipher::refusedSpaceFailsAtOnce_data()
 {
     QTest::addColumn<bool>("smallFileSystem");
@@ -1014,11 +1097,14 @@ void tst_Cipher::linksInSharedFolders_data()
 {
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<uint>("linkOwner");
+    QTest::addColumn<bool>("onTheWay"); // a link to a folder on the way to the output; else at the output's name
     QTest::addColumn<bool>("followed");
-    QTest::newRow("another user's link in a sticky folder for all") << 01777 << uint(Intruder.uid) << false;
-    QTest::newRow("the user's own link there") << 01777 << uint(Victim.uid) << true;
-    QTest::newRow("the folder owner's link there") << 01777 << 0u << true;
-    QTest::newRow("another user's link in a folder for all, not sticky") << 0777 << uint(Intruder.uid) << true;
+    QTest::newRow("another user's link in a sticky folder for all") << 01777 << uint(Intruder.uid) << false << false;
+    QTest::newRow("the user's own link there") << 01777 << uint(Victim.uid) << false << true;
+    QTest::newRow("the folder owner's link there") << 01777 << 0u << false << true;
+    QTest::newRow("another user's link in a folder for all, not sticky") << 0777 << uint(Intruder.uid) << false << true;
+    QTest::newRow("another user's link to a folder on the way") << 01777 << uint(Intruder.uid) << true << false;
+    QTest::newRow("the user's own link to a folder on the way") << 01777 << uint(Victim.uid) << true << true;
 }
 
 void tst_Cipher::linksInSharedFolders()
@@ -1028,6 +1114,7 @@ void tst_Cipher::linksInSharedFolders()
         QSKIP("Acting as two users needs root");
     QFETCH(int, folderMode);
     QFETCH(uint, linkOwner);
+    QFETCH(bool, onTheWay);
     QFETCH(bool, followed);
     QTemporaryDir dir;
     QVERIFY(dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
@@ -1042,27 +1129,29 @@ void tst_Cipher::linksInSharedFolders()
     const QByteArray bytes = testBytes(3000);
     writeFile(input, bytes);
     QVERIFY(giveTo(input, Victim, 0600));
-    const QString output = outputPath(input, true);
-    QVERIFY(QFile::link(thesis, output));
-    QCOMPARE(::lchown(QFile::encodeName(output).constData(), linkOwner, linkOwner), 0);
+    // On the way: "shared/inbox" leads to the victim's folder, and the output is named in it, as -o names one.
+    const QString link = onTheWay ? shared + u"/inbox"_s : outputPath(input, true);
+    const QString output = onTheWay ? link + u"/report.txt.enc"_s : link;
+    const QString written = onTheWay ? home + u"/report.txt.enc"_s : thesis;
+    QVERIFY(QFile::link(onTheWay ? home : thesis, link));
+    QCOMPARE(::lchown(QFile::encodeName(link).constData(), linkOwner, linkOwner), 0);
 
     const int failure = asUser(Victim, [&] { return transformFile(input, output, keyBytes(u"k"_s)).error.number; });
     QCOMPARE(readAll(input), bytes);
-    QVERIFY(QFileInfo(output).isSymLink());
-    QCOMPARE(entries(shared), QStringList({u"report.txt"_s, u"report.txt.enc"_s}));
-    QCOMPARE(entries(home), QStringList({u"thesis.txt"_s}));
-    if (followed) {
-        QCOMPARE(failure, 0);
-        QCOMPARE(readAll(thesis), reference(bytes, u"k"_s));
-    } else {
-        QCOMPARE(failure, EACCES);
-        QCOMPARE(readAll(thesis), QByteArray("the victim's other file"));
-    }
+    QVERIFY(QFileInfo(link).isSymLink());
+    QStringList left {QFileInfo(link).fileName(), u"report.txt"_s};
+    left.sort();
+    QCOMPARE(entries(shared), left);
+    QCOMPARE(readAll(written),
+             followed ? reference(bytes, u"k"_s) : QByteArray(onTheWay ? "" : "the victim's other file"));
+    QCOMPARE(entries(home).contains(u"report.txt.enc"_s), onTheWay && followed);
+    QCOMPARE(failure, followed ? 0 : EACCES);
 }
 
 void tst_Cipher::nobodyReadsWhatTheyCouldNot_data()
 {
     QTest::addColumn<bool>("setgidFolder"); // of the teammates' group
+    QTest::addColumn<bool>("teamInput"); // the input is of the teammates' group, which the user is not in
     QTest::addColumn<QString>("folderDefault"); // the folder's default access list
     QTest::addColumn<int>("inputMode");
     QTest::addColumn<QString>("inputList"); // the input's access list
@@ -1071,20 +1160,24 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot_data()
     QTest::addColumn<QList<uint>>("mustRead"); // whom the input's access reaches through the output as well
     const QList<uint> groupmate {Groupmate.uid};
     QTest::newRow("setgid folder of another group")
-        << true << QString() << 0640 << QString() << 0 << QString() << groupmate;
+        << true << false << QString() << 0640 << QString() << 0 << QString() << groupmate;
     QTest::newRow("input's list shuts a user out")
-        << false << QString() << 0644 << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << 0 << QString()
+        << false << false << QString() << 0644 << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << 0 << QString()
         << QList<uint> {Groupmate.uid, Stranger.uid};
     QTest::newRow("input's list lets a user in")
-        << false << QString() << 0600 << u"u::rw-,u:65528:r--,g::---,m::r--,o::---"_s << 0 << QString()
+        << false << false << QString() << 0600 << u"u::rw-,u:65528:r--,g::---,m::r--,o::---"_s << 0 << QString()
         << QList<uint> {Named.uid};
     QTest::newRow("folder's default list grants a user")
-        << false << u"u::rwx,u:65528:rwx,g::rwx,m::rwx,o::---"_s << 0640 << QString() << 0 << QString() << groupmate;
+        << false << false << u"u::rwx,u:65528:rwx,g::rwx,m::rwx,o::---"_s << 0640 << QString() << 0 << QString()
+        << groupmate;
     // The old file's group could read it, the input's could not: neither may read the output.
     QTest::newRow("setgid folder, its default list, over an old file of its group")
-        << true << u"u::rwx,g::rwx,g:65532:rwx,m::rwx,o::---"_s << 0640 << QString() << 0640 << QString()
+        << true << false << u"u::rwx,g::rwx,g:65532:rwx,m::rwx,o::---"_s << 0640 << QString() << 0640 << QString()
         << QList<uint>();
-    QTest::newRow("old file's list shut a user out") << false << QString() << 0644 << QString() << 0644
+    // The output cannot have the input's group: its own group (the user's) may not read it either.
+    QTest::newRow("input of a group the user is not in")
+        << false << true << QString() << 0640 << QString() << 0 << QString() << QList<uint>();
+    QTest::newRow("old file's list shut a user out") << false << false << QString() << 0644 << QString() << 0644
                                                      << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << QList<uint>();
 }
 
@@ -1093,6 +1186,7 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot()
     if (::geteuid() != 0)
         QSKIP("Acting as several users needs root");
     QFETCH(bool, setgidFolder);
+    QFETCH(bool, teamInput);
     QFETCH(QString, folderDefault);
     QFETCH(int, inputMode);
     QFETCH(QString, inputList);
@@ -1111,7 +1205,7 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot()
     const QByteArray bytes = testBytes(3000);
     // Made where its group is the user's own, as a file moved in from elsewhere keeps it.
     writeFile(input, bytes);
-    QVERIFY(giveTo(input, Victim, mode_t(inputMode)));
+    QVERIFY(giveTo(input, {Victim.uid, teamInput ? Teammate.gid : Victim.gid}, mode_t(inputMode)));
     if (!inputList.isEmpty() && !setAccessList(input, ACL_TYPE_ACCESS, inputList))
         QSKIP("This file system keeps no access lists");
     if (oldMode) {

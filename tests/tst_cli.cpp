@@ -805,7 +805,8 @@ void TestCli::listingNotWritten()
 
 void TestCli::pipeline_data()
 {
-    QTest::addColumn<QString>("script"); // for bash; CLI is the program with the key, DIR the folder of the files
+    // For bash: CLI is the program with the key, PROGRAM the program alone, DIR the folder of the files.
+    QTest::addColumn<QString>("script");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("said"); // on standard error
     QTest::addColumn<Tree>("changes"); // to the files of pipeline()
@@ -818,6 +819,10 @@ void TestCli::pipeline_data()
         << Tree {{u"enc"_s, reference(data, Key)}, {u"back"_s, data}};
     QTest::newRow("-o FILE from standard input")
         << u"CLI encrypt -o DIR/out - < DIR/data"_s << 0 << ""_ba << Tree {{u"out"_s, reference(data, Key)}};
+    // Descriptor 5, whatever standard input holds.
+    QTest::newRow("--key-fd 5") << u"printf %s \"$ZAFREL_TEST_KEY\" > DIR/key; "
+                                   "PROGRAM encrypt --key-fd 5 -o DIR/out DIR/data 5< DIR/key <<< 'not the key'"_s
+                                << 0 << ""_ba << Tree {{u"key"_s, Key.toUtf8()}, {u"out"_s, reference(data, Key)}};
     QTest::newRow("-o - from a file") << u"CLI encrypt -o - DIR/data > DIR/out"_s << 0 << ""_ba
                                       << Tree {{u"out"_s, reference(data, Key)}};
     // Standard output is somebody else's file: appended to as it stands, never given room or length of its own.
@@ -869,9 +874,10 @@ void TestCli::pipeline()
     QProcess process;
     prepare(process, {});
     process.setProgram(u"bash"_s);
-    process.setArguments(
-        {u"-c"_s,
-         script.replace(u"CLI"_s, u"'" ZAFREL_CLI "' --key-env=ZAFREL_TEST_KEY"_s).replace(u"DIR"_s, dir.path())});
+    process.setArguments({u"-c"_s,
+                          script.replace(u"CLI"_s, u"'" ZAFREL_CLI "' --key-env=ZAFREL_TEST_KEY"_s)
+                              .replace(u"PROGRAM"_s, u"'" ZAFREL_CLI "'"_s)
+                              .replace(u"DIR"_s, dir.path())});
     process.start();
     QVERIFY(process.waitForFinished(300000));
     QCOMPARE(process.exitCode(), status);

@@ -111,6 +111,8 @@ private Q_SLOTS:
     void otherUserQueuesNothing();
     void malformedMessagesAreDropped_data();
     void malformedMessagesAreDropped();
+    void messagesUpToTheLimit_data();
+    void messagesUpToTheLimit();
     void staleSocketDoesNotBlock();
 
 private:
@@ -481,6 +483,31 @@ void tst_Startup::malformedMessagesAreDropped()
     QCOMPARE(answer, QByteArray());
     QCOMPARE(queue(false), QStringList());
     QVERIFY(m_form && m_form->isVisible());
+}
+
+void tst_Startup::messagesUpToTheLimit_data()
+{
+    QTest::addColumn<int>("beyond"); // bytes beyond the limit of 1 MiB
+    QTest::newRow("exactly 1 MiB") << 0;
+    QTest::newRow("1 MiB and a byte") << 1;
+}
+
+// A well-formed message of the limit's length is taken; one byte more, and it is dropped unread.
+void tst_Startup::messagesUpToTheLimit()
+{
+    QFETCH(int, beyond);
+    QVERIFY(start({}));
+    QByteArray bytes = message('D', {m_file, u"/"_s});
+    bytes.insert(bytes.size() - 1, QByteArray((1 << 20) + 4 + beyond - bytes.size(), 'p')); // the second path
+    bytes = framed(bytes.sliced(4));
+    QCOMPARE(bytes.size(), (1 << 20) + 4 + beyond);
+    QLocalSocket socket;
+    socket.connectToServer(Platform::InstanceChannel::address());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(socket.readAll(), beyond == 0 ? Taken : QByteArray());
+    QCOMPARE(queue(false), beyond == 0 ? QStringList {m_file} : QStringList());
 }
 
 void tst_Startup::staleSocketDoesNotBlock()

@@ -24,8 +24,8 @@ FoundFile failure(const QString& path, int error)
 // its subfolders are walked, so a deep tree holds no descriptor between two calls. Gives 0, or errno.
 template<typename Entry> int list(const QString& folderPath, int openFlags, QList<Entry>& entries)
 {
-    Descriptor folder(::open(QFile::encodeName(folderPath).constData(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | openFlags));
+    Descriptor folder(
+        ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY | openFlags));
     if (!folder.isOpen())
         return errno;
     DIR* const stream = ::fdopendir(folder.get());
