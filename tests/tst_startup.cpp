@@ -114,6 +114,7 @@ private Q_SLOTS:
     void messagesUpToTheLimit_data();
     void messagesUpToTheLimit();
     void staleSocketDoesNotBlock();
+    void windowThatCannotListenSaysSo();
 
 private:
     bool start(const QStringList& arguments);
@@ -537,6 +538,27 @@ void tst_Startup::staleSocketDoesNotBlock()
     QVERIFY(next.waitForFinished(30000));
     QCOMPARE(next.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(address));
+}
+
+// A window that cannot listen for later starts still opens and works, and says on standard error that later starts
+// open windows of their own.
+void tst_Startup::windowThatCannotListenSaysSo()
+{
+    const QString runtime = m_runtime.filePath(QString(110, u'r')); // longer than the name of a socket may be
+    QVERIFY(QDir().mkdir(runtime) && ::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    window.setProcessEnvironment(environment);
+    launch(window, {m_file});
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(window.readAllStandardError())).contains(u"they open"_s),
+                             30000);
+    QVERIFY2(said.contains(u"zafrel: this window cannot take the files of later starts ("_s), qPrintable(said));
+    QCOMPARE(window.state(), QProcess::Running);
+    window.terminate();
+    QVERIFY(window.waitForFinished(30000));
+    QCOMPARE(window.exitCode(), 0);
 }
 
 QTEST_MAIN(tst_Startup)
