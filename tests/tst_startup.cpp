@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QPointer>
@@ -88,6 +87,47 @@ pid_t sendFromChild(const QString& address, const QByteArray& bytes, std::option
     ::_exit(::poll(&answer, 1, 10000) == 1 && ::read(fd, &byte, 1) == 1 ? 1 : 0);
 }
 
+// The first window that process `pid` shows on the X display, or 0.
+qulonglong shownWindow(qint64 pid)
+{
+    QProcess search;
+    search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)});
+    return search.waitForFinished(10000) ? search.readAllStandardOutput().split('\n').value(0).toULongLong() : 0;
+}
+
+// Until the started program `process` ends, each message box it shows on the X display is closed as its title bar's
+// close button would close it (tests/e2e/xwin.py). True once the program has ended.
+bool closeBoxesUntilEnd(QProcess& process)
+{
+    const bool onScreen = QGuiApplication::platformName() == u"xcb"_s;
+    return QTest::qWaitFor(
+        [&] {
+            if (process.state() != QProcess::Running)
+                return process.state() == QProcess::NotRunning;
+            if (const qulonglong box = onScreen ? shownWindow(process.processId()) : 0) {
+                QProcess::execute(u"python3"_s, {QStringLiteral(XWIN), u"close"_s, QString::number(box)});
+                static_cast<void>(QTest::qWaitFor([&] { return shownWindow(process.processId()) != box; }, 5000));
+            }
+            return false;
+        },
+        60000);
+}
+
+// Takes the messages that a started program showed out of what it said on standard error, where Qt logs them
+// (zafrel.messages). Each runs up to the next line that begins with "zafrel", as the program's every line does.
+QStringList takeMessages(QString& said)
+{
+    const QString mark = u"zafrel.messages: "_s;
+    QStringList messages;
+    for (qsizetype at = said.indexOf(mark); at >= 0; at = said.indexOf(mark, at)) {
+        const qsizetype next = said.indexOf(u"\nzafrel"_s, at);
+        const qsizetype end = next < 0 ? said.size() : next + 1;
+        messages.append(said.sliced(at + mark.size(), end - at - mark.size()).chopped(1));
+        said.remove(at, end - at);
+    }
+    return messages;
+}
+
 } // namespace
 
 class tst_Startup : public QObject
@@ -128,6 +168,7 @@ private:
     QString m_file; // a.txt
     QString m_encrypted; // b.enc
     QPointer<frmMain> m_form;
+    QStringList m_laterMessages; // the messages of the last later start that run() started, each after its style
 };
 
 void tst_Startup::initTestCase()
@@ -172,11 +213,11 @@ QStringList tst_Startup::queue(bool encrypt) const
 // The built program, started in the files' folder, on this test's display and runtime folder.
 void tst_Startup::launch(QProcess& process, const QStringList& arguments)
 {
-    // Its message boxes are printed on standard output, where the test reads them; nobody could click them.
+    // Its message boxes are shown, and logged where the test reads them.
     QProcessEnvironment environment = process.processEnvironment();
     if (environment.isEmpty())
         environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"ZAFREL_TEST_PRINT_MESSAGES"_s, u"1"_s);
+    environment.insert(u"QT_LOGGING_RULES"_s, u"zafrel.messages.info=true"_s);
     process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(ZAFREL));
     process.setArguments(arguments);
@@ -188,10 +229,12 @@ std::pair<int, QString> tst_Startup::run(const QStringList& arguments)
 {
     QProcess process;
     launch(process, arguments);
-    // This test's window answers only while events are processed.
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+    // This test's window answers only while events are processed, as they are while the boxes are closed.
+    if (!closeBoxesUntilEnd(process))
         return {-1, {}};
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    QString said = QString::fromLocal8Bit(process.readAllStandardError());
+    m_laterMessages = takeMessages(said);
+    return {process.exitCode(), said};
 }
 
 void tst_Startup::filesReachTheQueue_data()
@@ -230,8 +273,11 @@ void tst_Startup::filesReachTheQueue()
     QString complaints;
     for (const QString& name : leftOut)
         complaints += u"zafrel: %1: no existing file, not queued\n"_s.arg(m_dir.filePath(name));
-    if (later)
+    if (later) {
         QCOMPARE(run(arguments), std::pair(leftOut.isEmpty() ? 0 : 1, complaints));
+        const bool onScreen = QGuiApplication::platformName() != u"offscreen"_s;
+        QCOMPARE(m_laterMessages.size(), onScreen && !leftOut.isEmpty() ? 1 : 0);
+    }
 
     const ModeFacts& mode = modeFacts(encrypt);
     QVERIFY(control<QPushButton>(m_form, mode.option)->isChecked());
@@ -322,16 +368,8 @@ void tst_Startup::refusedWhileThatModeRuns()
 
     // The later start comes in the run's first yield; the run is cancelled once it has ended.
     std::pair<int, QString> later;
-    QString printed; // its message boxes
     QTimer::singleShot(0, this, [&] {
-        QProcess process;
-        QEventLoop loop;
-        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        launch(process, {encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file, u"gone.enc"_s});
-        if (process.state() != QProcess::NotRunning)
-            loop.exec();
-        later = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
-        printed = QString::fromLocal8Bit(process.readAllStandardOutput());
+        later = run({encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file, u"gone.enc"_s});
         cmdDecrypt->click();
     });
     QTest::mouseClick(cmdDecrypt, Qt::LeftButton);
@@ -348,7 +386,8 @@ void tst_Startup::refusedWhileThatModeRuns()
     }
     QCOMPARE(later, std::pair(1, complaint));
     // Where no screen would show it, there is no box.
-    QCOMPARE(printed, QGuiApplication::platformName() == u"offscreen"_s ? QString() : u"[48] "_s + box + u'\n');
+    QCOMPARE(m_laterMessages,
+             QGuiApplication::platformName() == u"offscreen"_s ? QStringList() : QStringList {u"[48] "_s + box});
     QCOMPARE(queue(true), encrypt ? QStringList {m_file} : QStringList());
     // The cancel emptied the decrypt queue; the refused file never joined it.
     QCOMPARE(queue(false), QStringList());
