@@ -91,13 +91,13 @@ TransformObserver observing(std::atomic<qint64>& combined)
 // One input into its output: the file -o names (standard output for "-"), else the file beside it. The transform
 // decides at the commit whether an old output is kept, so a file that took the name meanwhile is never replaced
 // without -f either.
-Result transformOne(const Input& input, const BatchSettings& settings, KeyStream& keys, std::atomic<qint64>& combined)
+Result transformOne(const Input& input, const Options& options, KeyStream& keys, std::atomic<qint64>& combined)
 {
     if (input.error.isError())
         return failed(input.error);
     FileTransform transform;
     const FileError refused = transform.prepare(
-        {input.path, settings.encrypt, input.length, settings.output, input.standardInput ? STDIN_FILENO : -1});
+        {input.path, options.encrypt, input.length, options.output, input.standardInput ? STDIN_FILENO : -1});
     if (refused.isError())
         return failed(refused);
     const QString& output = transform.output();
@@ -105,7 +105,7 @@ Result transformOne(const Input& input, const BatchSettings& settings, KeyStream
     const TransformResult result = output == StandardStream
         ? transform.writeTo(STDOUT_FILENO, keys, observer)
         : transform.writeTo(keys, observer,
-                            settings.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
+                            options.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
     switch (result.outcome) {
     case TransformOutcome::Written:
         return {Outcome::Written, output, {}};
@@ -152,10 +152,11 @@ QString clockTime(double seconds)
 class Batch
 {
 public:
-    Batch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings)
+    Batch(const QList<Input>& inputs, const QByteArray& key, const Options& options, bool progress)
         : m_inputs(inputs)
         , m_key(key)
-        , m_settings(settings)
+        , m_options(options)
+        , m_progress(progress)
         , m_results(static_cast<size_t>(inputs.size()))
     {
         for (const Input& input : inputs)
@@ -164,7 +165,7 @@ public:
 
     bool run()
     {
-        const int workers = static_cast<int>(std::min<qsizetype>(m_settings.jobs, m_inputs.size()));
+        const int workers = static_cast<int>(std::min<qsizetype>(m_options.jobs, m_inputs.size()));
         m_combined = std::make_unique<std::atomic<qint64>[]>(static_cast<size_t>(workers));
         m_workers = workers;
         m_working = workers;
@@ -182,7 +183,7 @@ public:
         std::unique_lock lock(m_mutex);
         while (m_working > 0) {
             // Awake when a file ends, and for the status line ten times a second.
-            if (m_settings.progress)
+            if (m_progress)
                 m_changed.wait_until(lock, nextDraw, news);
             else
                 m_changed.wait(lock, news);
@@ -195,7 +196,7 @@ public:
             lock.unlock();
             for (const qsizetype index : ready)
                 report(index);
-            if (m_settings.progress && Clock::now() >= nextDraw) {
+            if (m_progress && Clock::now() >= nextDraw) {
                 drawStatusLine();
                 nextDraw = Clock::now() + DrawInterval;
             }
@@ -225,7 +226,7 @@ private:
             if (index >= m_inputs.size())
                 break;
             const Input& input = m_inputs.at(index);
-            Result result = transformOne(input, m_settings, keys, combined);
+            Result result = transformOne(input, m_options, keys, combined);
             combined.store(0, std::memory_order_relaxed);
             if (result.outcome != Outcome::Stopped) {
                 m_finishedBytes.fetch_add(input.length, std::memory_order_relaxed);
@@ -257,7 +258,7 @@ private:
             list(path + u" -> "_s + shownOutput(result.output) + u'\n');
             break;
         case Outcome::Kept:
-            if (m_settings.existing == OnExisting::Skip)
+            if (m_options.existing == OnExisting::Skip)
                 list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
             else
                 fail(path + u": "_s + Console::shown(result.output) + u" exists; --force replaces it"_s);
@@ -325,8 +326,9 @@ private:
 
     const QList<Input>& m_inputs;
     const QByteArray m_key;
-    const BatchSettings m_settings;
-    bool m_listing = m_settings.verbose; // -v, until standard output refuses a line
+    const Options m_options;
+    const bool m_progress;
+    bool m_listing = m_options.verbose; // -v, until standard output refuses a line
     qint64 m_totalBytes = 0;
 
     std::atomic<qsizetype> m_next {0};
@@ -350,8 +352,8 @@ private:
 
 } // namespace
 
-bool runBatch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings)
+bool runBatch(const QList<Input>& inputs, const QByteArray& key, const Options& options, bool progress)
 {
     beginSweepRound();
-    return Batch(inputs, key, settings).run();
+    return Batch(inputs, key, options, progress).run();
 }

@@ -53,18 +53,10 @@ int transformAll(const Options& options, const QSet<QString>& undecodable)
     QList<Input> inputs = collectInputs(options, undecodable);
     if (Interrupt::requested())
         return Interrupted;
-    // Outputs beside their inputs only: -o names the output of one input.
-    if (options.output.isEmpty())
-        refuseConflicts(inputs, options.encrypt);
-    BatchSettings settings;
-    settings.encrypt = options.encrypt;
-    settings.existing = options.existing;
-    settings.output = options.output;
-    settings.jobs = options.jobs;
-    settings.verbose = options.verbose;
+    refuseConflicts(inputs, options);
     // A stream's length is unknown until its end: there is nothing to show of how far it is.
-    settings.progress = !options.quiet && ::isatty(STDERR_FILENO) && !options.readsStandardInput();
-    return runBatch(inputs, keyBytes(key.key), settings) ? Success : SomeFailed;
+    const bool progress = !options.quiet && ::isatty(STDERR_FILENO) && !options.readsStandardInput();
+    return runBatch(inputs, keyBytes(key.key), options, progress) ? Success : SomeFailed;
 }
 
 int run(int argc, char** argv)
