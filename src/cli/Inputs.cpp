@@ -18,7 +18,8 @@ Input failure(const QString& path, const FileError& error)
     return {{path, 0, error, 0, 0}, false};
 }
 
-void walk(const QString& folder, bool encrypt, QList<Input>& inputs)
+// The files a folder holds for the run, until an interrupt.
+void addWalked(const QString& folder, bool encrypt, QList<Input>& inputs)
 {
     FolderWalk walk(folder, encrypt);
     while (!Interrupt::requested()) {
@@ -51,7 +52,7 @@ QList<Input> collectInputs(const Options& options, const QSet<QString>& undecoda
         else if (!S_ISDIR(info.st_mode))
             inputs.append({{path, info.st_size, {}, info.st_dev, info.st_ino}, false});
         else if (options.recursive)
-            walk(path, options.encrypt, inputs);
+            addWalked(path, options.encrypt, inputs);
         else
             inputs.append(failure(path, FileError::fromErrno(EISDIR)));
     }
