@@ -4,10 +4,10 @@
 
 #include "app/CommandLine.h"
 #include "cipher/Hardening.h"
+#include "cipher/Program.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -70,15 +70,12 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, cons
 int main(int argc, char* argv[])
 {
     hardenProcess();
-    QStringList arguments;
-    for (int a = 0; a < argc; ++a)
-        arguments.append(QFile::decodeName(argv[a]));
-    const CommandLine line = parseCommandLine(arguments, QDir::currentPath());
+    const CommandLine line = CommandLine::parse(decodeArguments(argc, argv).list, QDir::currentPath());
     switch (line.kind) {
     case CommandLine::Help:
-        return print(stdout, helpText());
+        return print(stdout, CommandLine::helpText());
     case CommandLine::Version:
-        return print(stdout, versionText());
+        return print(stdout, versionText(u"zafrel"));
     case CommandLine::Usage:
         print(stderr, QStringLiteral("zafrel: %1\nTry 'zafrel --help' for more information.\n").arg(line.problem));
         return 2;

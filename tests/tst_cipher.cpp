@@ -10,6 +10,7 @@
 #include "cipher/Leftovers.h"
 #include "cipher/OutputFile.h"
 #include "cipher/Progress.h"
+#include "cipher/TestSeams.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,19 @@ QList<mode_t> openFileModesIn(const QString& folder, const QString& except)
             modes.append(permissionsOf(QString::fromLatin1(link)));
     }
     return modes;
+}
+
+// A file's road through the core, as a run takes it: measured, prepared with `output` as its output, then written with
+// `key` (no key, no bytes), `chunkSize` bytes at a time.
+TransformResult transformFile(const QString& input, const QString& output, QByteArrayView key,
+                              const TransformObserver& observer = {},
+                              qint64 chunkSize = FileTransform::DefaultChunkSize)
+{
+    FileTransform transform(chunkSize);
+    if (const FileError refused = transform.prepare({input, true, QFileInfo(input).size(), output}); refused.isError())
+        return {TransformOutcome::Failed, refused};
+    KeyStream keys(key);
+    return transform.writeTo(keys, observer);
 }
 
 // Somebody on the machine: a user and the one group they belong to.
@@ -241,6 +255,10 @@ private Q_SLOTS:
     void fileSizeLimitKeepsOldOutput();
     void commitKeepsATakenName_data();
     void commitKeepsATakenName();
+    void outputThatAppearsIsKept_data();
+    void outputThatAppearsIsKept();
+    void unsyncedBytesKeepTheOldOutput_data();
+    void unsyncedBytesKeepTheOldOutput();
     void refusedSpaceFailsAtOnce_data();
     void refusedSpaceFailsAtOnce();
     void outputGetsInputPermissionsFromTheStart();
@@ -513,6 +531,7 @@ void tst_Cipher::transformRoundTrips_data()
     QTest::addColumn<int>("oldOutputSize");
     QTest::addColumn<QString>("name");
     const QString name = u"a.txt"_s;
+    // Refused before any work, as every run refuses them.
     QTest::newRow("empty file") << 0 << 3 << FileTransform::DefaultChunkSize << 0 << name;
     QTest::newRow("1 byte") << 1 << 3 << FileTransform::DefaultChunkSize << 0 << name;
     QTest::newRow("2 bytes over a longer old output") << 2 << 1 << FileTransform::DefaultChunkSize << 5000 << name;
@@ -546,6 +565,14 @@ void tst_Cipher::transformRoundTrips()
     writeFile(plain, input);
     if (oldOutputSize > 0)
         writeFile(encrypted, QByteArray(oldOutputSize, 'x'));
+    if (size < 2) {
+        const TransformResult result = transformFile(plain, encrypted, keyBytes(key), {}, chunkSize);
+        QCOMPARE(result.error.refusal, FileError::TooSmall);
+        QCOMPARE(result.error.description, u"File Too small"_s);
+        QCOMPARE(entries(dir.path()), QStringList {name});
+        QCOMPARE(readAll(plain), input);
+        return;
+    }
 
     QCOMPARE(transformFile(plain, encrypted, keyBytes(key), {}, chunkSize).outcome, TransformOutcome::Written);
     QCOMPARE(readAll(encrypted), reference(input, key));
@@ -639,8 +666,8 @@ void tst_Cipher::stopDiscardsTheOutput()
 {
     QFETCH(qint64, stopAt);
     QFETCH(bool, unnamed);
-    FileTransform::setUnnamedFilesAllowed(unnamed);
-    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { TestSeams::setUnnamedFilesAllowed(true); });
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QByteArray bytes = testBytes(5001);
@@ -660,7 +687,9 @@ void tst_Cipher::emptyKeyIsRefused()
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     writeFile(input, "data");
-    QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(QString())).outcome, TransformOutcome::NoKey);
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(QString()));
+    QCOMPARE(result.error.refusal, FileError::NoKey);
+    QCOMPARE(result.error.description, u"No key given!"_s);
     QCOMPARE(entries(dir.path()), QStringList({u"in"_s}));
     QCOMPARE(readAll(input), QByteArray("data"));
 
@@ -775,8 +804,8 @@ void tst_Cipher::commitKeepsATakenName_data()
 void tst_Cipher::commitKeepsATakenName()
 {
     QFETCH(bool, unnamed);
-    FileTransform::setUnnamedFilesAllowed(unnamed);
-    const auto restore = qScopeGuard([] { FileTransform::setUnnamedFilesAllowed(true); });
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    const auto restore = qScopeGuard([] { TestSeams::setUnnamedFilesAllowed(true); });
     QTemporaryDir dir;
     const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     {
@@ -788,6 +817,85 @@ void tst_Cipher::commitKeepsATakenName()
     }
     QCOMPARE(readAll(dir.filePath(u"out"_s)), "old"_ba);
     QCOMPARE(entries(dir.path()), QStringList {u"out"_s});
+}
+
+void tst_Cipher::outputThatAppearsIsKept_data()
+{
+    QTest::addColumn<bool>("atCommit"); // the file appears once the last look is over; else during a checkpoint
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("during a checkpoint") << false << true;
+    QTest::newRow("as the output is committed") << true << true;
+    QTest::newRow("as the output is committed, named temporary file") << true << false;
+}
+
+// An output to keep (the command line without --force) that appears after the first look is kept, whenever it appears:
+// the last look and, after it, the commit itself decide.
+void tst_Cipher::outputThatAppearsIsKept()
+{
+    QFETCH(bool, atCommit);
+    QFETCH(bool, unnamed);
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QString output = outputPath(input, true);
+    const QByteArray bytes = testBytes(5000);
+    writeFile(input, bytes);
+    const auto appear = [&] {
+        if (!QFileInfo::exists(output))
+            writeFile(output, "appeared");
+    };
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment moment, int, const QByteArray&) {
+        if (atCommit && moment == TestSeams::RaceMoment::Committing)
+            appear();
+    });
+    const auto restore = qScopeGuard([] {
+        TestSeams::setRaceHook({});
+        TestSeams::setUnnamedFilesAllowed(true);
+    });
+    TransformObserver observer;
+    observer.onCheckpoint = [&](qint64 i, qint64) {
+        if (!atCommit && i == 3000)
+            appear();
+        return true;
+    };
+    FileTransform transform(1000);
+    QVERIFY(!transform.prepare({input, true, bytes.size()}).isError());
+    KeyStream keys(keyBytes(u"k"_s));
+    QCOMPARE(transform.writeTo(keys, observer, ExistingOutput::Keep).outcome, TransformOutcome::Kept);
+    QCOMPARE(readAll(output), "appeared"_ba);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
+}
+
+void tst_Cipher::unsyncedBytesKeepTheOldOutput_data()
+{
+    QTest::addColumn<bool>("unnamed"); // the file system has unnamed files
+    QTest::newRow("unnamed file") << true;
+    QTest::newRow("named temporary file") << false;
+}
+
+// A disk that cannot take the bytes fails the file when they are synced, before they have the output's name.
+void tst_Cipher::unsyncedBytesKeepTheOldOutput()
+{
+    QFETCH(bool, unnamed);
+    TestSeams::setUnnamedFilesAllowed(unnamed);
+    TestSeams::setSyncFailure(EIO);
+    const auto restore = qScopeGuard([] {
+        TestSeams::setSyncFailure(0);
+        TestSeams::setUnnamedFilesAllowed(true);
+    });
+    QTemporaryDir dir;
+    const QString input = dir.filePath(u"in"_s);
+    const QByteArray bytes = testBytes(3000);
+    writeFile(input, bytes);
+    writeFile(outputPath(input, true), "old");
+    const TransformResult result = transformFile(input, outputPath(input, true), keyBytes(u"k"_s));
+    QCOMPARE(result.outcome, TransformOutcome::Failed);
+    QCOMPARE(result.error.number, EIO);
+    QCOMPARE(result.error.subject, FileError::Output);
+    QCOMPARE(readAll(outputPath(input, true)), "old"_ba);
+    QCOMPARE(readAll(input), bytes);
+    QCOMPARE(entries(dir.path()), QStringList({u"in"_s, u"in.enc"_s}));
 }
 
 void tst_Cipher::refusedSpaceFailsAtOnce_data()
@@ -989,11 +1097,14 @@ void tst_Cipher::linksInSharedFolders_data()
 {
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<uint>("linkOwner");
+    QTest::addColumn<bool>("onTheWay"); // a link to a folder on the way to the output; else at the output's name
     QTest::addColumn<bool>("followed");
-    QTest::newRow("another user's link in a sticky folder for all") << 01777 << uint(Intruder.uid) << false;
-    QTest::newRow("the user's own link there") << 01777 << uint(Victim.uid) << true;
-    QTest::newRow("the folder owner's link there") << 01777 << 0u << true;
-    QTest::newRow("another user's link in a folder for all, not sticky") << 0777 << uint(Intruder.uid) << true;
+    QTest::newRow("another user's link in a sticky folder for all") << 01777 << uint(Intruder.uid) << false << false;
+    QTest::newRow("the user's own link there") << 01777 << uint(Victim.uid) << false << true;
+    QTest::newRow("the folder owner's link there") << 01777 << 0u << false << true;
+    QTest::newRow("another user's link in a folder for all, not sticky") << 0777 << uint(Intruder.uid) << false << true;
+    QTest::newRow("another user's link to a folder on the way") << 01777 << uint(Intruder.uid) << true << false;
+    QTest::newRow("the user's own link to a folder on the way") << 01777 << uint(Victim.uid) << true << true;
 }
 
 void tst_Cipher::linksInSharedFolders()
@@ -1003,6 +1114,7 @@ void tst_Cipher::linksInSharedFolders()
         QSKIP("Acting as two users needs root");
     QFETCH(int, folderMode);
     QFETCH(uint, linkOwner);
+    QFETCH(bool, onTheWay);
     QFETCH(bool, followed);
     QTemporaryDir dir;
     QVERIFY(dir.isValid() && ::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
@@ -1017,27 +1129,29 @@ void tst_Cipher::linksInSharedFolders()
     const QByteArray bytes = testBytes(3000);
     writeFile(input, bytes);
     QVERIFY(giveTo(input, Victim, 0600));
-    const QString output = outputPath(input, true);
-    QVERIFY(QFile::link(thesis, output));
-    QCOMPARE(::lchown(QFile::encodeName(output).constData(), linkOwner, linkOwner), 0);
+    // On the way: "shared/inbox" leads to the victim's folder, and the output is named in it, as -o names one.
+    const QString link = onTheWay ? shared + u"/inbox"_s : outputPath(input, true);
+    const QString output = onTheWay ? link + u"/report.txt.enc"_s : link;
+    const QString written = onTheWay ? home + u"/report.txt.enc"_s : thesis;
+    QVERIFY(QFile::link(onTheWay ? home : thesis, link));
+    QCOMPARE(::lchown(QFile::encodeName(link).constData(), linkOwner, linkOwner), 0);
 
     const int failure = asUser(Victim, [&] { return transformFile(input, output, keyBytes(u"k"_s)).error.number; });
     QCOMPARE(readAll(input), bytes);
-    QVERIFY(QFileInfo(output).isSymLink());
-    QCOMPARE(entries(shared), QStringList({u"report.txt"_s, u"report.txt.enc"_s}));
-    QCOMPARE(entries(home), QStringList({u"thesis.txt"_s}));
-    if (followed) {
-        QCOMPARE(failure, 0);
-        QCOMPARE(readAll(thesis), reference(bytes, u"k"_s));
-    } else {
-        QCOMPARE(failure, EACCES);
-        QCOMPARE(readAll(thesis), QByteArray("the victim's other file"));
-    }
+    QVERIFY(QFileInfo(link).isSymLink());
+    QStringList left {QFileInfo(link).fileName(), u"report.txt"_s};
+    left.sort();
+    QCOMPARE(entries(shared), left);
+    QCOMPARE(readAll(written),
+             followed ? reference(bytes, u"k"_s) : QByteArray(onTheWay ? "" : "the victim's other file"));
+    QCOMPARE(entries(home).contains(u"report.txt.enc"_s), onTheWay && followed);
+    QCOMPARE(failure, followed ? 0 : EACCES);
 }
 
 void tst_Cipher::nobodyReadsWhatTheyCouldNot_data()
 {
     QTest::addColumn<bool>("setgidFolder"); // of the teammates' group
+    QTest::addColumn<bool>("teamInput"); // the input is of the teammates' group, which the user is not in
     QTest::addColumn<QString>("folderDefault"); // the folder's default access list
     QTest::addColumn<int>("inputMode");
     QTest::addColumn<QString>("inputList"); // the input's access list
@@ -1046,20 +1160,24 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot_data()
     QTest::addColumn<QList<uint>>("mustRead"); // whom the input's access reaches through the output as well
     const QList<uint> groupmate {Groupmate.uid};
     QTest::newRow("setgid folder of another group")
-        << true << QString() << 0640 << QString() << 0 << QString() << groupmate;
+        << true << false << QString() << 0640 << QString() << 0 << QString() << groupmate;
     QTest::newRow("input's list shuts a user out")
-        << false << QString() << 0644 << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << 0 << QString()
+        << false << false << QString() << 0644 << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << 0 << QString()
         << QList<uint> {Groupmate.uid, Stranger.uid};
     QTest::newRow("input's list lets a user in")
-        << false << QString() << 0600 << u"u::rw-,u:65528:r--,g::---,m::r--,o::---"_s << 0 << QString()
+        << false << false << QString() << 0600 << u"u::rw-,u:65528:r--,g::---,m::r--,o::---"_s << 0 << QString()
         << QList<uint> {Named.uid};
     QTest::newRow("folder's default list grants a user")
-        << false << u"u::rwx,u:65528:rwx,g::rwx,m::rwx,o::---"_s << 0640 << QString() << 0 << QString() << groupmate;
+        << false << false << u"u::rwx,u:65528:rwx,g::rwx,m::rwx,o::---"_s << 0640 << QString() << 0 << QString()
+        << groupmate;
     // The old file's group could read it, the input's could not: neither may read the output.
     QTest::newRow("setgid folder, its default list, over an old file of its group")
-        << true << u"u::rwx,g::rwx,g:65532:rwx,m::rwx,o::---"_s << 0640 << QString() << 0640 << QString()
+        << true << false << u"u::rwx,g::rwx,g:65532:rwx,m::rwx,o::---"_s << 0640 << QString() << 0640 << QString()
         << QList<uint>();
-    QTest::newRow("old file's list shut a user out") << false << QString() << 0644 << QString() << 0644
+    // The output cannot have the input's group: its own group (the user's) may not read it either.
+    QTest::newRow("input of a group the user is not in")
+        << false << true << QString() << 0640 << QString() << 0 << QString() << QList<uint>();
+    QTest::newRow("old file's list shut a user out") << false << false << QString() << 0644 << QString() << 0644
                                                      << u"u::rw-,u:65528:---,g::r--,m::r--,o::r--"_s << QList<uint>();
 }
 
@@ -1068,6 +1186,7 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot()
     if (::geteuid() != 0)
         QSKIP("Acting as several users needs root");
     QFETCH(bool, setgidFolder);
+    QFETCH(bool, teamInput);
     QFETCH(QString, folderDefault);
     QFETCH(int, inputMode);
     QFETCH(QString, inputList);
@@ -1086,7 +1205,7 @@ void tst_Cipher::nobodyReadsWhatTheyCouldNot()
     const QByteArray bytes = testBytes(3000);
     // Made where its group is the user's own, as a file moved in from elsewhere keeps it.
     writeFile(input, bytes);
-    QVERIFY(giveTo(input, Victim, mode_t(inputMode)));
+    QVERIFY(giveTo(input, {Victim.uid, teamInput ? Teammate.gid : Victim.gid}, mode_t(inputMode)));
     if (!inputList.isEmpty() && !setAccessList(input, ACL_TYPE_ACCESS, inputList))
         QSKIP("This file system keeps no access lists");
     if (oldMode) {
@@ -1188,7 +1307,7 @@ void tst_Cipher::endOfProcessLeavesNothing()
     const pid_t child = ::fork();
     QVERIFY(child >= 0);
     if (child == 0) {
-        FileTransform::setUnnamedFilesAllowed(unnamed);
+        TestSeams::setUnnamedFilesAllowed(unnamed);
         const TransformObserver observer {[&](qint64 i, qint64) {
                                               if (i == 3000 && killed)
                                                   ::raise(SIGKILL);
@@ -1272,11 +1391,11 @@ void tst_Cipher::sweepRemovesOnlyStaleFiles()
             ::open(QFile::encodeName(what == u"locked"_s ? path : other).constData(), O_RDWR | O_CREAT, 0600));
         QCOMPARE(lockTemporary(live.get()), TemporaryLock::Held);
     }
-    setRaceHook([&](RaceMoment, int folder, const QByteArray& locked) {
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment, int folder, const QByteArray& locked) {
         if (what == u"replaced"_s)
             ::renameat(folder, QFile::encodeName(other).constData(), folder, locked.constData());
     });
-    const auto unhook = qScopeGuard([] { setRaceHook({}); });
+    const auto unhook = qScopeGuard([] { TestSeams::setRaceHook({}); });
 
     const Descriptor folder(::open(QFile::encodeName(dir.path()).constData(), O_PATH | O_DIRECTORY));
     QCOMPARE(sweepFolder(folder.get()), removed ? 1 : 0);
@@ -1312,12 +1431,12 @@ void tst_Cipher::sweepOncePerFolderARound()
 
 void tst_Cipher::writerOutlivesSweeps_data()
 {
-    QTest::addColumn<int>("moment"); // a RaceMoment, or -1: at a checkpoint
+    QTest::addColumn<int>("moment"); // a TestSeams::RaceMoment, or -1: at a checkpoint
     QTest::addColumn<bool>("sweepHolds"); // the sweep has locked the file, and not yet removed it
-    QTest::newRow("removed between its creation and its lock") << int(RaceMoment::WriterCreated) << false;
-    QTest::newRow("locked by a sweep before its own lock") << int(RaceMoment::WriterCreated) << true;
+    QTest::newRow("removed between its creation and its lock") << int(TestSeams::RaceMoment::WriterCreated) << false;
+    QTest::newRow("locked by a sweep before its own lock") << int(TestSeams::RaceMoment::WriterCreated) << true;
     QTest::newRow("a sweep while the bytes are written") << -1 << false;
-    QTest::newRow("a sweep between its close and its rename") << int(RaceMoment::WriterClosed) << false;
+    QTest::newRow("a sweep between its close and its rename") << int(TestSeams::RaceMoment::WriterClosed) << false;
 }
 
 // A sweep at any moment of a named temporary file's life: a file it takes before the writer's lock is lost to the
@@ -1326,7 +1445,7 @@ void tst_Cipher::writerOutlivesSweeps()
 {
     QFETCH(int, moment);
     QFETCH(bool, sweepHolds);
-    FileTransform::setUnnamedFilesAllowed(false);
+    TestSeams::setUnnamedFilesAllowed(false);
     QTemporaryDir dir;
     const QString input = dir.filePath(u"in"_s);
     const QByteArray bytes = testBytes(5000);
@@ -1338,15 +1457,15 @@ void tst_Cipher::writerOutlivesSweeps()
     };
     Descriptor held;
     int taken = -1;
-    setRaceHook([&](RaceMoment reached, int folder, const QByteArray& name) {
+    TestSeams::setRaceHook([&](TestSeams::RaceMoment reached, int folder, const QByteArray& name) {
         if (int(reached) != moment || taken >= 0)
             return;
         held = Descriptor(sweepHolds ? ::openat(folder, name.constData(), O_WRONLY) : -1);
         taken = sweepHolds ? int(lockTemporary(held.get()) == TemporaryLock::Held) : sweepHere();
     });
     const auto restore = qScopeGuard([] {
-        setRaceHook({});
-        FileTransform::setUnnamedFilesAllowed(true);
+        TestSeams::setRaceHook({});
+        TestSeams::setUnnamedFilesAllowed(true);
     });
     const TransformObserver observer {[&](qint64 i, qint64) {
                                           if (moment == -1 && i == 3000)
@@ -1356,7 +1475,7 @@ void tst_Cipher::writerOutlivesSweeps()
                                       {}};
     QCOMPARE(transformFile(input, outputPath(input, true), keyBytes(u"k"_s), observer, 1000).outcome,
              TransformOutcome::Written);
-    QCOMPARE(taken, moment == int(RaceMoment::WriterCreated) ? 1 : 0);
+    QCOMPARE(taken, moment == int(TestSeams::RaceMoment::WriterCreated) ? 1 : 0);
     QCOMPARE(readAll(outputPath(input, true)), reference(bytes, u"k"_s));
     held = {}; // the sweep that held a file lets it go: stale now
     QCOMPARE(sweepHere(), sweepHolds ? 1 : 0);
@@ -1415,12 +1534,13 @@ void tst_Cipher::streamAsItComes_data()
     QTest::addColumn<int>("stopAtWait"); // the wait that says stop; -1: none
     QTest::addColumn<TransformOutcome>("outcome");
 
-    QTest::newRow("nothing") << QList<int> {} << false << -1 << TransformOutcome::TooSmall;
-    QTest::newRow("1 byte") << QList<int> {1} << false << -1 << TransformOutcome::TooSmall;
+    // Failed: too small.
+    QTest::newRow("nothing") << QList<int> {} << false << -1 << TransformOutcome::Failed;
+    QTest::newRow("1 byte") << QList<int> {1} << false << -1 << TransformOutcome::Failed;
     QTest::newRow("1 byte, then 1 more") << QList<int> {1, 1} << false << -1 << TransformOutcome::Written;
     QTest::newRow("pieces smaller and larger than a chunk")
         << QList<int> {1, 700, 3000, 5, 9000} << false << -1 << TransformOutcome::Written;
-    QTest::newRow("named, 1 byte") << QList<int> {1} << true << -1 << TransformOutcome::TooSmall;
+    QTest::newRow("named, 1 byte") << QList<int> {1} << true << -1 << TransformOutcome::Failed;
     QTest::newRow("named, across chunks") << QList<int> {1, 5000, 3} << true << -1 << TransformOutcome::Written;
     QTest::newRow("named, stopped while waiting") << QList<int> {1, 5000, 3} << true << 3 << TransformOutcome::Stopped;
 }
@@ -1441,9 +1561,8 @@ void tst_Cipher::streamAsItComes()
     Descriptor writing(ends[1]);
     const Descriptor unnamed(::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_RDWR, 0600));
     const QByteArray bytes = testBytes(std::accumulate(pieces.begin(), pieces.end(), 0));
-    FileTransform transform;
-    transform.setChunkSize(1024);
-    QVERIFY(!transform.openStream(reading.get()).isError());
+    FileTransform transform(1024);
+    QVERIFY(!transform.prepare({{}, true, 0, output, reading.get()}).isError());
 
     qsizetype fed = 0;
     int waits = 0;
@@ -1467,8 +1586,9 @@ void tst_Cipher::streamAsItComes()
     };
     KeyStream keys(keyBytes(u"k\u00e9y"_s));
     const TransformResult result
-        = named ? transform.writeTo(output, keys, observer) : transform.writeTo(unnamed.get(), keys, observer);
+        = named ? transform.writeTo(keys, observer) : transform.writeTo(unnamed.get(), keys, observer);
     QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.error.refusal, outcome == TransformOutcome::Failed ? FileError::TooSmall : FileError::NotRefused);
     const QByteArray expected = outcome == TransformOutcome::Written ? reference(bytes, u"k\u00e9y"_s) : QByteArray();
     if (named)
         QCOMPARE(readAll(output), expected);
@@ -1489,9 +1609,9 @@ void tst_Cipher::streamFromWhereItStands()
     const Descriptor file(::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC));
     QCOMPARE(::lseek(file.get(), 1000, SEEK_SET), off_t(1000));
     FileTransform transform;
-    QVERIFY(!transform.openStream(file.get()).isError());
+    QVERIFY(!transform.prepare({{}, true, 0, output, file.get()}).isError());
     KeyStream keys(keyBytes(u"k"_s));
-    QCOMPARE(transform.writeTo(output, keys).outcome, TransformOutcome::Written);
+    QCOMPARE(transform.writeTo(keys).outcome, TransformOutcome::Written);
     QCOMPARE(readAll(output), reference(bytes.sliced(1000), u"k"_s));
     QCOMPARE(permissionsOf(output), mode_t(0600));
     QCOMPARE(readAll(input), bytes);

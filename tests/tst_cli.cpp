@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // zafrel-cli as scripts and users run it: the built program in a process of its own, over real files, its outputs
-// compared with the plain reference in FileHelpers.h, never with the cipher core.
+// compared with the plain reference in FileHelpers.h, never with the cipher core. Only what the program declares
+// (its options) is read from its library.
 
 #include "FileHelpers.h"
+#include "cli/Options.h"
 
 #include <QDirIterator>
 #include <QProcess>
@@ -242,6 +244,7 @@ private Q_SLOTS:
     void interruptWhileWaiting_data();
     void interruptWhileWaiting();
     void asPlainUser();
+    void optionsAsTheManualAndTheShellKnowThem();
 
 private:
     QTemporaryDir m_scratch;
@@ -805,7 +808,8 @@ void TestCli::listingNotWritten()
 
 void TestCli::pipeline_data()
 {
-    QTest::addColumn<QString>("script"); // for bash; CLI is the program with the key, DIR the folder of the files
+    // For bash: CLI is the program with the key, PROGRAM the program alone, DIR the folder of the files.
+    QTest::addColumn<QString>("script");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("said"); // on standard error
     QTest::addColumn<Tree>("changes"); // to the files of pipeline()
@@ -818,6 +822,10 @@ void TestCli::pipeline_data()
         << Tree {{u"enc"_s, reference(data, Key)}, {u"back"_s, data}};
     QTest::newRow("-o FILE from standard input")
         << u"CLI encrypt -o DIR/out - < DIR/data"_s << 0 << ""_ba << Tree {{u"out"_s, reference(data, Key)}};
+    // Descriptor 5, whatever standard input holds.
+    QTest::newRow("--key-fd 5") << u"printf %s \"$ZAFREL_TEST_KEY\" > DIR/key; "
+                                   "PROGRAM encrypt --key-fd 5 -o DIR/out DIR/data 5< DIR/key <<< 'not the key'"_s
+                                << 0 << ""_ba << Tree {{u"key"_s, Key.toUtf8()}, {u"out"_s, reference(data, Key)}};
     QTest::newRow("-o - from a file") << u"CLI encrypt -o - DIR/data > DIR/out"_s << 0 << ""_ba
                                       << Tree {{u"out"_s, reference(data, Key)}};
     // Standard output is somebody else's file: appended to as it stands, never given room or length of its own.
@@ -869,9 +877,10 @@ void TestCli::pipeline()
     QProcess process;
     prepare(process, {});
     process.setProgram(u"bash"_s);
-    process.setArguments(
-        {u"-c"_s,
-         script.replace(u"CLI"_s, u"'" ZAFREL_CLI "' --key-env=ZAFREL_TEST_KEY"_s).replace(u"DIR"_s, dir.path())});
+    process.setArguments({u"-c"_s,
+                          script.replace(u"CLI"_s, u"'" ZAFREL_CLI "' --key-env=ZAFREL_TEST_KEY"_s)
+                              .replace(u"PROGRAM"_s, u"'" ZAFREL_CLI "'"_s)
+                              .replace(u"DIR"_s, dir.path())});
     process.start();
     QVERIFY(process.waitForFinished(300000));
     QCOMPARE(process.exitCode(), status);
@@ -999,6 +1008,53 @@ void TestCli::asPlainUser()
              QFile::encodeName(
                  u"zafrel-cli: %1/file: cannot create a file in folder %1: Permission denied\n"_s.arg(shared)));
     QCOMPARE(readAll(shared + u"/file.enc"_s), "old"_ba);
+}
+
+// The options that the program declares are those that its manual page describes, in the same order and with the same
+// values, and those that bash completes: an option added to one and forgotten in another fails here.
+void TestCli::optionsAsTheManualAndTheShellKnowThem()
+{
+    QStringList declared;
+    QStringList names;
+    for (const OptionDeclaration& option : declaredOptions()) {
+        if (option.help.isEmpty())
+            continue;
+        QString spelled = option.names.constFirst().size() == 1 ? u"-%1, "_s.arg(option.names.constFirst()) : QString();
+        spelled += u"--"_s + option.names.constLast();
+        declared.append(option.valueName.isEmpty() ? spelled : spelled + u'=' + option.valueName);
+        for (const QString& name : option.names)
+            names.append((name.size() == 1 ? u"-"_s : u"--"_s) + name);
+    }
+
+    // The line after each .TP of KEYS and OPTIONS, such as: .BR \-o ", " \-\-output= \fIFILE\fR
+    QStringList described;
+    QString section;
+    const QStringList manual
+        = QString::fromUtf8(readAll(QStringLiteral(ZAFREL_SOURCES "/res/package/zafrel-cli.1"))).split(u'\n');
+    for (qsizetype l = 1; l < manual.size(); ++l) {
+        if (manual.at(l).startsWith(u".SH "_s))
+            section = manual.at(l).sliced(4);
+        if (manual.at(l - 1) != u".TP"_s || (section != u"KEYS"_s && section != u"OPTIONS"_s))
+            continue;
+        described.append(manual.at(l)
+                             .section(u' ', 1)
+                             .remove(u"\\fI"_s)
+                             .remove(u"\\fR"_s)
+                             .replace(u"\\-"_s, u"-"_s)
+                             .replace(u" \", \" "_s, u", "_s)
+                             .replace(u"= "_s, u"="_s));
+    }
+    QCOMPARE(described, declared);
+
+    QStringList completed;
+    static const QRegularExpression offered(u"options\\+?='([^']*)'"_s);
+    const QString completion
+        = QString::fromUtf8(readAll(QStringLiteral(ZAFREL_SOURCES "/res/package/zafrel-cli.bash")));
+    for (const QRegularExpressionMatch& match : offered.globalMatch(completion))
+        completed += match.captured(1).split(u' ', Qt::SkipEmptyParts);
+    completed.sort();
+    names.sort();
+    QCOMPARE(completed, names);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QPointer>
@@ -88,6 +87,47 @@ pid_t sendFromChild(const QString& address, const QByteArray& bytes, std::option
     ::_exit(::poll(&answer, 1, 10000) == 1 && ::read(fd, &byte, 1) == 1 ? 1 : 0);
 }
 
+// The first window that process `pid` shows on the X display, or 0.
+qulonglong shownWindow(qint64 pid)
+{
+    QProcess search;
+    search.start(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--pid"_s, QString::number(pid)});
+    return search.waitForFinished(10000) ? search.readAllStandardOutput().split('\n').value(0).toULongLong() : 0;
+}
+
+// Until the started program `process` ends, each message box it shows on the X display is closed as its title bar's
+// close button would close it (tests/e2e/xwin.py). True once the program has ended.
+bool closeBoxesUntilEnd(QProcess& process)
+{
+    const bool onScreen = QGuiApplication::platformName() == u"xcb"_s;
+    return QTest::qWaitFor(
+        [&] {
+            if (process.state() != QProcess::Running)
+                return process.state() == QProcess::NotRunning;
+            if (const qulonglong box = onScreen ? shownWindow(process.processId()) : 0) {
+                QProcess::execute(u"python3"_s, {QStringLiteral(XWIN), u"close"_s, QString::number(box)});
+                static_cast<void>(QTest::qWaitFor([&] { return shownWindow(process.processId()) != box; }, 5000));
+            }
+            return false;
+        },
+        60000);
+}
+
+// Takes the messages that a started program showed out of what it said on standard error, where Qt logs them
+// (zafrel.messages). Each runs up to the next line that begins with "zafrel", as the program's every line does.
+QStringList takeMessages(QString& said)
+{
+    const QString mark = u"zafrel.messages: "_s;
+    QStringList messages;
+    for (qsizetype at = said.indexOf(mark); at >= 0; at = said.indexOf(mark, at)) {
+        const qsizetype next = said.indexOf(u"\nzafrel"_s, at);
+        const qsizetype end = next < 0 ? said.size() : next + 1;
+        messages.append(said.sliced(at + mark.size(), end - at - mark.size()).chopped(1));
+        said.remove(at, end - at);
+    }
+    return messages;
+}
+
 } // namespace
 
 class tst_Startup : public QObject
@@ -111,7 +151,10 @@ private Q_SLOTS:
     void otherUserQueuesNothing();
     void malformedMessagesAreDropped_data();
     void malformedMessagesAreDropped();
+    void messagesUpToTheLimit_data();
+    void messagesUpToTheLimit();
     void staleSocketDoesNotBlock();
+    void windowThatCannotListenSaysSo();
 
 private:
     bool start(const QStringList& arguments);
@@ -125,6 +168,7 @@ private:
     QString m_file; // a.txt
     QString m_encrypted; // b.enc
     QPointer<frmMain> m_form;
+    QStringList m_laterMessages; // the messages of the last later start that run() started, each after its style
 };
 
 void tst_Startup::initTestCase()
@@ -150,7 +194,7 @@ void tst_Startup::cleanup()
 // What main() does with `arguments` once the application exists, when no other window takes the files.
 bool tst_Startup::start(const QStringList& arguments)
 {
-    Main(parseCommandLine(QStringList {u"zafrel"_s} + arguments, m_dir.path()));
+    Main(CommandLine::parse(QStringList {u"zafrel"_s} + arguments, m_dir.path()));
     for (QWidget* window : QApplication::topLevelWidgets())
         if (auto* form = qobject_cast<frmMain*>(window))
             m_form = form;
@@ -169,11 +213,11 @@ QStringList tst_Startup::queue(bool encrypt) const
 // The built program, started in the files' folder, on this test's display and runtime folder.
 void tst_Startup::launch(QProcess& process, const QStringList& arguments)
 {
-    // Its message boxes are printed on standard output, where the test reads them; nobody could click them.
+    // Its message boxes are shown, and logged where the test reads them.
     QProcessEnvironment environment = process.processEnvironment();
     if (environment.isEmpty())
         environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"ZAFREL_TEST_PRINT_MESSAGES"_s, u"1"_s);
+    environment.insert(u"QT_LOGGING_RULES"_s, u"zafrel.messages.info=true"_s);
     process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(ZAFREL));
     process.setArguments(arguments);
@@ -185,10 +229,12 @@ std::pair<int, QString> tst_Startup::run(const QStringList& arguments)
 {
     QProcess process;
     launch(process, arguments);
-    // This test's window answers only while events are processed.
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000))
+    // This test's window answers only while events are processed, as they are while the boxes are closed.
+    if (!closeBoxesUntilEnd(process))
         return {-1, {}};
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+    QString said = QString::fromLocal8Bit(process.readAllStandardError());
+    m_laterMessages = takeMessages(said);
+    return {process.exitCode(), said};
 }
 
 void tst_Startup::filesReachTheQueue_data()
@@ -227,8 +273,11 @@ void tst_Startup::filesReachTheQueue()
     QString complaints;
     for (const QString& name : leftOut)
         complaints += u"zafrel: %1: no existing file, not queued\n"_s.arg(m_dir.filePath(name));
-    if (later)
+    if (later) {
         QCOMPARE(run(arguments), std::pair(leftOut.isEmpty() ? 0 : 1, complaints));
+        const bool onScreen = QGuiApplication::platformName() != u"offscreen"_s;
+        QCOMPARE(m_laterMessages.size(), onScreen && !leftOut.isEmpty() ? 1 : 0);
+    }
 
     const ModeFacts& mode = modeFacts(encrypt);
     QVERIFY(control<QPushButton>(m_form, mode.option)->isChecked());
@@ -319,16 +368,8 @@ void tst_Startup::refusedWhileThatModeRuns()
 
     // The later start comes in the run's first yield; the run is cancelled once it has ended.
     std::pair<int, QString> later;
-    QString printed; // its message boxes
     QTimer::singleShot(0, this, [&] {
-        QProcess process;
-        QEventLoop loop;
-        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        launch(process, {encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file, u"gone.enc"_s});
-        if (process.state() != QProcess::NotRunning)
-            loop.exec();
-        later = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
-        printed = QString::fromLocal8Bit(process.readAllStandardOutput());
+        later = run({encrypt ? u"--encrypt"_s : u"--decrypt"_s, m_file, u"gone.enc"_s});
         cmdDecrypt->click();
     });
     QTest::mouseClick(cmdDecrypt, Qt::LeftButton);
@@ -345,7 +386,8 @@ void tst_Startup::refusedWhileThatModeRuns()
     }
     QCOMPARE(later, std::pair(1, complaint));
     // Where no screen would show it, there is no box.
-    QCOMPARE(printed, QGuiApplication::platformName() == u"offscreen"_s ? QString() : u"[48] "_s + box + u'\n');
+    QCOMPARE(m_laterMessages,
+             QGuiApplication::platformName() == u"offscreen"_s ? QStringList() : QStringList {u"[48] "_s + box});
     QCOMPARE(queue(true), encrypt ? QStringList {m_file} : QStringList());
     // The cancel emptied the decrypt queue; the refused file never joined it.
     QCOMPARE(queue(false), QStringList());
@@ -483,6 +525,31 @@ void tst_Startup::malformedMessagesAreDropped()
     QVERIFY(m_form && m_form->isVisible());
 }
 
+void tst_Startup::messagesUpToTheLimit_data()
+{
+    QTest::addColumn<int>("beyond"); // bytes beyond the limit of 1 MiB
+    QTest::newRow("exactly 1 MiB") << 0;
+    QTest::newRow("1 MiB and a byte") << 1;
+}
+
+// A well-formed message of the limit's length is taken; one byte more, and it is dropped unread.
+void tst_Startup::messagesUpToTheLimit()
+{
+    QFETCH(int, beyond);
+    QVERIFY(start({}));
+    QByteArray bytes = message('D', {m_file, u"/"_s});
+    bytes.insert(bytes.size() - 1, QByteArray((1 << 20) + 4 + beyond - bytes.size(), 'p')); // the second path
+    bytes = framed(bytes.sliced(4));
+    QCOMPARE(bytes.size(), (1 << 20) + 4 + beyond);
+    QLocalSocket socket;
+    socket.connectToServer(Platform::InstanceChannel::address());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(socket.readAll(), beyond == 0 ? Taken : QByteArray());
+    QCOMPARE(queue(false), beyond == 0 ? QStringList {m_file} : QStringList());
+}
+
 void tst_Startup::staleSocketDoesNotBlock()
 {
     const QString address = Platform::InstanceChannel::address();
@@ -510,6 +577,27 @@ void tst_Startup::staleSocketDoesNotBlock()
     QVERIFY(next.waitForFinished(30000));
     QCOMPARE(next.exitCode(), 0);
     QVERIFY(!QFileInfo::exists(address));
+}
+
+// A window that cannot listen for later starts still opens and works, and says on standard error that later starts
+// open windows of their own.
+void tst_Startup::windowThatCannotListenSaysSo()
+{
+    const QString runtime = m_runtime.filePath(QString(110, u'r')); // longer than the name of a socket may be
+    QVERIFY(QDir().mkdir(runtime) && ::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
+    QProcess window;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    window.setProcessEnvironment(environment);
+    launch(window, {m_file});
+    QString said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(window.readAllStandardError())).contains(u"they open"_s),
+                             30000);
+    QVERIFY2(said.contains(u"zafrel: this window cannot take the files of later starts ("_s), qPrintable(said));
+    QCOMPARE(window.state(), QProcess::Running);
+    window.terminate();
+    QVERIFY(window.waitForFinished(30000));
+    QCOMPARE(window.exitCode(), 0);
 }
 
 QTEST_MAIN(tst_Startup)

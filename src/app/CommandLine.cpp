@@ -2,6 +2,8 @@
 
 #include "app/CommandLine.h"
 
+#include "cipher/FileTransform.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <algorithm>
@@ -34,13 +36,10 @@ bool CommandLine::encryptMode() const
 {
     if (encrypt)
         return *encrypt;
-    const auto encrypted = [](const QString& path) {
-        return path.endsWith(u".enc"_s);
-    };
-    return files.isEmpty() || !std::all_of(files.cbegin(), files.cend(), encrypted);
+    return files.isEmpty() || !std::all_of(files.cbegin(), files.cend(), hasEncryptedName);
 }
 
-CommandLine parseCommandLine(const QStringList& arguments, const QString& workingFolder)
+CommandLine CommandLine::parse(const QStringList& arguments, const QString& workingFolder)
 {
     QCommandLineParser parser;
     // Qt's options are words after a single dash.
@@ -79,7 +78,7 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& workin
     return line;
 }
 
-QString helpText()
+QString CommandLine::helpText()
 {
     return uR"(Usage: zafrel [--encrypt | --decrypt] [FILE]...
 Open Zafrel's window, to encrypt or decrypt files with a key. Each FILE is
@@ -102,15 +101,5 @@ Exit status:
   2  the command line was refused
 
 Full documentation: man zafrel
-)"_s;
-}
-
-QString versionText()
-{
-    return u"zafrel (Zafrel) " ZAFREL_VERSION uR"(
-Copyright 2026 Kelmot.
-License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
-This is free software: you are free to change and redistribute it.
-There is NO WARRANTY, to the extent permitted by law.
 )"_s;
 }

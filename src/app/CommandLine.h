@@ -24,10 +24,8 @@ struct CommandLine
 
     // The mode the files go to: the option's; without one decrypt when every name ends in ".enc", else encrypt.
     [[nodiscard]] bool encryptMode() const;
+
+    // `arguments` as main() has them, the program's name first; relative paths are taken from `workingFolder`.
+    [[nodiscard]] static CommandLine parse(const QStringList& arguments, const QString& workingFolder);
+    [[nodiscard]] static QString helpText();
 };
-
-// `arguments` as main() has them, the program's name first; relative paths are taken from `workingFolder`.
-[[nodiscard]] CommandLine parseCommandLine(const QStringList& arguments, const QString& workingFolder);
-
-[[nodiscard]] QString helpText();
-[[nodiscard]] QString versionText();

@@ -161,5 +161,9 @@ void Main(const CommandLine& line)
             return Platform::HandoverReply {true, {}};
         },
         window);
-    channel->listen(Platform::InstanceChannel::address());
+    // The window works without it; only a later start with files would open a window of its own, which would
+    // surprise nobody who had been told.
+    if (const QString problem = channel->listen(Platform::InstanceChannel::address()); !problem.isEmpty())
+        complain(
+            u"this window cannot take the files of later starts (%1); they open windows of their own"_s.arg(problem));
 }

@@ -26,3 +26,13 @@ FileError FileError::inputChanged()
 {
     return {EBUSY, u"The file changed while it was being read"_s};
 }
+
+FileError FileError::tooSmall()
+{
+    return {0, u"File Too small"_s, Input, TooSmall};
+}
+
+FileError FileError::noKey()
+{
+    return {0, u"No key given!"_s, Input, NoKey};
+}

@@ -4,7 +4,10 @@
 
 #include <QString>
 
-// A failure as the platform reports it: its error number (errno) and that number's description.
+// Why a file was not transformed, from the core up: each face turns it into its own words in one place (the window's
+// FileInWork::failFile, the command line's describe()). Either an error, as the platform reports it (its error number,
+// errno, and that number's description) or as Zafrel refuses a file where the platform has words that come close; or
+// a refusal before any work, for a reason of Zafrel's own that has no error number.
 struct FileError
 {
     // What failed: the file read, the output's name (or the file that has it), or the output's folder (where the
@@ -16,12 +19,23 @@ struct FileError
         OutputFolder,
     };
 
+    // A file refused before any work: no error, so the window shows no message for it.
+    enum Refusal
+    {
+        NotRefused,
+        TooSmall, // fewer than 2 bytes
+        NoKey, // the key is empty
+    };
+
     int number = 0;
     QString description;
     Subject subject = Input;
+    Refusal refusal = NotRefused;
 
-    [[nodiscard]] bool isError() const { return number != 0; }
-    [[nodiscard]] FileError about(Subject what) const { return {number, description, what}; }
+    // Whether anything failed, an error or a refusal.
+    [[nodiscard]] bool isError() const { return number != 0 || refusal != NotRefused; }
+    [[nodiscard]] bool isRefusal() const { return refusal != NotRefused; }
+    [[nodiscard]] FileError about(Subject what) const { return {number, description, what, refusal}; }
 
     // The platform's description of errno value `number`, e.g. 2 -> "No such file or directory".
     [[nodiscard]] static FileError fromErrno(int number);
@@ -33,4 +47,9 @@ struct FileError
     [[nodiscard]] static FileError nameTooShort();
     // The input's size or contents changed after it was measured or opened.
     [[nodiscard]] static FileError inputChanged();
+
+    // "File Too small": a file or stream of 0 or 1 byte is never transformed.
+    [[nodiscard]] static FileError tooSmall();
+    // "No key given!": an empty key is no key, and never reaches the XOR.
+    [[nodiscard]] static FileError noKey();
 };

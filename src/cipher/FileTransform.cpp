@@ -20,6 +20,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// A file or stream of 0 or 1 byte is "too small" and never transformed.
+constexpr bool tooSmallToTransform(qint64 length)
+{
+    return length < 2;
+}
+
 TransformResult failed(const FileError& error)
 {
     return {TransformOutcome::Failed, error};
@@ -172,16 +178,33 @@ QString outputPath(const QString& inputPath, bool encrypt)
     return end > nameStart ? inputPath.left(end) : QString();
 }
 
-FileTransform::FileTransform(const QString& inputPath)
-    : m_inputPath(inputPath)
+FileTransform::FileTransform(qint64 chunkSize)
+    : m_chunkSize(chunkSize > 0 ? chunkSize : DefaultChunkSize)
 { }
 
 FileTransform::~FileTransform() = default;
 
-FileError FileTransform::open()
+FileError FileTransform::prepare(const FileRequest& request)
+{
+    if (request.stream >= 0) {
+        m_output = request.output;
+        return openStream(request.stream);
+    }
+    if (const FileError error = open(request.path); error.isError())
+        return error;
+    if (length() != request.measuredLength)
+        return FileError::inputChanged();
+    if (tooSmallToTransform(length()))
+        return FileError::tooSmall();
+    // Found before anything is opened for writing: a decrypted name must stay in the input's own folder.
+    m_output = request.output.isEmpty() ? outputPath(request.path, request.encrypt) : request.output;
+    return m_output.isEmpty() ? FileError::nameTooShort() : FileError();
+}
+
+FileError FileTransform::open(const QString& inputPath)
 {
     // Read-only and never O_CREAT: a missing input stays missing. Non-blocking so a FIFO cannot hang us.
-    Descriptor input(::open(QFile::encodeName(m_inputPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    Descriptor input(::open(QFile::encodeName(inputPath).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!input.isOpen())
         return FileError::fromErrno(errno);
     struct stat info
@@ -212,23 +235,15 @@ FileError FileTransform::openStream(int fd)
     return {};
 }
 
-TransformResult FileTransform::writeTo(const QString& outputPath, QByteArrayView key, const TransformObserver& observer,
-                                       ExistingOutput existing)
-{
-    KeyStream keys(key);
-    return writeTo(outputPath, keys, observer, existing);
-}
-
-TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& keys, const TransformObserver& observer,
-                                       ExistingOutput existing)
+TransformResult FileTransform::writeTo(KeyStream& keys, const TransformObserver& observer, ExistingOutput existing)
 {
     if (!keys.isValid())
-        return {TransformOutcome::NoKey, {}};
+        return failed(FileError::noKey());
     if (!m_input.isOpen())
         return failed(FileError::fromErrno(EBADF));
 
     OutputPlace place;
-    if (const FileError error = locateOutput(QFile::encodeName(outputPath), place); error.isError())
+    if (const FileError error = locateOutput(QFile::encodeName(m_output), place); error.isError())
         return failed(error.about(FileError::Output));
     ReplacedFile replaced;
     if (const TransformResult result = lookAtOutput(place, m_opened, existing, replaced); !goesOn(result))
@@ -266,7 +281,7 @@ TransformResult FileTransform::writeTo(const QString& outputPath, KeyStream& key
 TransformResult FileTransform::writeTo(int output, KeyStream& keys, const TransformObserver& observer)
 {
     if (!keys.isValid())
-        return {TransformOutcome::NoKey, {}};
+        return failed(FileError::noKey());
     if (!m_input.isOpen())
         return failed(FileError::fromErrno(EBADF));
     struct stat info
@@ -353,7 +368,7 @@ TransformResult FileTransform::streamToEnd(const Sink& output, KeyStream& keys, 
             size += got;
         } while (!ended && tooSmallToTransform(length + size));
         if (tooSmallToTransform(length + size))
-            return {TransformOutcome::TooSmall, {}};
+            return failed(FileError::tooSmall());
 
         keys.apply(buffer.get(), size);
         if (const FileError error = writeFully(output.fd, buffer.get(), size, output.wait); error.isError())
@@ -363,21 +378,4 @@ TransformResult FileTransform::streamToEnd(const Sink& output, KeyStream& keys, 
             return failed(error.about(FileError::Output));
     }
     return {TransformOutcome::Written, {}};
-}
-
-void FileTransform::setUnnamedFilesAllowed(bool allowed)
-{
-    TemporaryOutput::setUnnamedAllowed(allowed);
-}
-
-TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,
-                              const TransformObserver& observer, qint64 chunkSize)
-{
-    if (key.isEmpty())
-        return {TransformOutcome::NoKey, {}};
-    FileTransform transform(inputPath);
-    transform.setChunkSize(chunkSize);
-    if (const FileError error = transform.open(); error.isError())
-        return {TransformOutcome::Failed, error};
-    return transform.writeTo(outputPath, key, observer);
 }

@@ -20,20 +20,12 @@ class KeyStream;
 // The names decrypting is meant for: those that end in ".enc", as encrypting names its outputs.
 [[nodiscard]] bool hasEncryptedName(const QString& path);
 
-// A file of 0 or 1 byte is reported "too small" and never transformed.
-[[nodiscard]] constexpr bool tooSmallToTransform(qint64 length)
-{
-    return length < 2;
-}
-
 enum class TransformOutcome
 {
     Written, // the output holds every byte and has replaced any old file of its name
     Kept, // a file of the output's name exists and was to be kept (ExistingOutput::Keep); nothing was written
     Stopped, // the observer said stop, at a checkpoint or in a wait; nothing was written
-    Failed, // `error` says why; nothing was written
-    NoKey, // the key was empty; nothing was opened or written
-    TooSmall, // a stream ended before its second byte (a file's length is looked at before); nothing was written
+    Failed, // `error` says why (a stream too small, an empty key among the rest); nothing was written
 };
 
 // What becomes of a file that already has the output's name.
@@ -64,6 +56,20 @@ struct TransformObserver
     WaitHook onWait = {};
 };
 
+// One file as a run asks for it.
+struct FileRequest
+{
+    QString path; // the input
+    bool encrypt = true;
+    // Its length when the run counted it: a file that no longer has it is not the file the run counted.
+    qint64 measuredLength = 0;
+    // Where its output goes: empty, beside the input (outputPath()); else this name, whatever the input's is.
+    QString output = {};
+    // An open stream (standard input) to read instead of `path`, from where it stands to its end; its length is
+    // unknown until then. Its output must be named.
+    int stream = -1;
+};
+
 // One file streamed through the repeating-key XOR into an output that appears whole or not at all.
 //
 // The output's folder is found once and held open, so a folder moved meanwhile takes the output with it. The
@@ -90,38 +96,35 @@ public:
     // bytes there between the read, the XOR and the write (4 MiB made `encrypt -` a third slower than `cat`).
     static constexpr qint64 StreamChunkSize = 1024 * 1024;
 
-    explicit FileTransform(const QString& inputPath = {});
+    // `chunkSize`: how much of a file is read, combined and written at once (a stream's pieces are at most
+    // StreamChunkSize).
+    explicit FileTransform(qint64 chunkSize = DefaultChunkSize);
     ~FileTransform();
     FileTransform(const FileTransform&) = delete;
     FileTransform& operator=(const FileTransform&) = delete;
 
-    // Opens the input read-only and takes its length; call it once. A path that names no file fails (ENOENT);
-    // nothing is created.
-    [[nodiscard]] FileError open();
-    // Takes a stream open for reading instead (the descriptor is duplicated, `fd` stays the caller's); call either
-    // this or open(), once.
-    [[nodiscard]] FileError openStream(int fd);
-    // The length of a file opened by open().
+    // Makes a file ready to be written, as both the window and the command line do, with every rule of what Zafrel
+    // refuses before any work, in this order: the input opens read-only (a path that names no file fails, and
+    // nothing is created), it still has the length the run measured, it is not too small, and its output has a name
+    // (one in the input's own folder, unless one is given). The first that fails is the result; then length() and
+    // output() say what was found. A stream is only opened: its end decides whether it is too small.
+    [[nodiscard]] FileError prepare(const FileRequest& request);
+    // Where prepare() sends the output.
+    [[nodiscard]] const QString& output() const { return m_output; }
+
+    // Opens the input read-only and takes its length, as prepare() does first; call either once. A path that names
+    // no file fails (ENOENT); nothing is created.
+    [[nodiscard]] FileError open(const QString& inputPath);
+    // The length of a file once opened (0 before, or when it could not be opened).
     [[nodiscard]] qint64 length() const { return m_opened.st_size; }
 
-    // Small chunks let tests cross chunk boundaries with small files.
-    void setChunkSize(qint64 bytes) { m_chunkSize = bytes > 0 ? bytes : DefaultChunkSize; }
-
-    // Combines the whole input with `key` (the key bytes, see keyBytes()) into `outputPath`. Call open() first.
-    [[nodiscard]] TransformResult writeTo(const QString& outputPath, QByteArrayView key,
-                                          const TransformObserver& observer = {},
-                                          ExistingOutput existing = ExistingOutput::Replace);
-    // The same with a stream of the key, from its first byte; the stream can be kept for the next file.
-    [[nodiscard]] TransformResult writeTo(const QString& outputPath, KeyStream& keys,
-                                          const TransformObserver& observer = {},
+    // Combines the whole input with `keys` (a stream of the key bytes, see keyBytes(), from its first byte; it can
+    // be kept for the next file) into output(). Call prepare() first.
+    [[nodiscard]] TransformResult writeTo(KeyStream& keys, const TransformObserver& observer = {},
                                           ExistingOutput existing = ExistingOutput::Replace);
     // Combines the whole input into the open descriptor `output` (standard output), written as it goes: a failure
     // part-way leaves what was written. A regular file that is the input itself is refused.
     [[nodiscard]] TransformResult writeTo(int output, KeyStream& keys, const TransformObserver& observer = {});
-
-    // Tests: whether outputs may be written as unnamed files where the file system has them (the default).
-    // Off, every output takes the named temporary file that other file systems need.
-    static void setUnnamedFilesAllowed(bool allowed);
 
 private:
     // Where the combined bytes go: `fd`, with `wait` before each write. Only our own temporary output is given its
@@ -138,17 +141,13 @@ private:
     [[nodiscard]] TransformResult stream(const Sink& output, KeyStream& keys, const TransformObserver& observer) const;
     [[nodiscard]] TransformResult streamToEnd(const Sink& output, KeyStream& keys,
                                               const TransformObserver& observer) const;
+    [[nodiscard]] FileError openStream(int fd);
 
-    QString m_inputPath;
+    QString m_output;
     Descriptor m_input;
     struct stat m_opened
     {
     }; // the input as it was when opened
     bool m_isStream = false; // its length is unknown until its end
-    qint64 m_chunkSize = DefaultChunkSize;
+    qint64 m_chunkSize;
 };
-
-// open() and writeTo() in one call.
-[[nodiscard]] TransformResult transformFile(const QString& inputPath, const QString& outputPath, QByteArrayView key,
-                                            const TransformObserver& observer = {},
-                                            qint64 chunkSize = FileTransform::DefaultChunkSize);

@@ -7,8 +7,9 @@
 namespace KeyGenerator {
 
 // A number in [0, n), every value equally likely. Plain modulo, and the scaling of QRandomGenerator::bounded(),
-// favour some values by one part in 2^32 / n; drawing again whenever a draw lands in the incomplete last block of
-// 2^32 removes that.
+// favour some values by one part in 2^32 / n. The 2^32 values of a draw are whole blocks of n values and one
+// incomplete block of 2^32 mod n; taking that incomplete block as the lowest values and drawing again whenever a draw
+// lands in it leaves whole blocks only, each value of [0, n) once in every block.
 template<typename Source> [[nodiscard]] quint32 uniformBelow(Source& source, quint32 n)
 {
     const quint32 incompleteBlock = (0u - n) % n; // 2^32 mod n

@@ -3,6 +3,7 @@
 #include "cipher/Leftovers.h"
 
 #include "cipher/Descriptor.h"
+#include "cipher/TestSeams.h"
 
 #include <QByteArrayList>
 #include <QRandomGenerator>
@@ -12,7 +13,6 @@
 #include <mutex>
 #include <set>
 #include <sys/file.h>
-#include <utility>
 
 namespace {
 
@@ -37,8 +37,6 @@ QByteArray checkOf(QByteArrayView random)
 
 std::mutex roundMutex;
 std::set<std::pair<dev_t, ino_t>> sweptThisRound; // guarded by roundMutex
-
-RaceHook raceHook;
 
 // What a run leaves: a regular file of this user, and no other name of it that a removal could leave dangling.
 bool mayBeLeftover(const struct stat& info)
@@ -65,7 +63,7 @@ bool removeIfStale(int folder, const QByteArray& name)
         return false;
     if (lockTemporary(file.get()) != TemporaryLock::Held)
         return false;
-    reachRace(RaceMoment::SweepLocked, folder, name);
+    TestSeams::reachRace(TestSeams::RaceMoment::SweepLocked, folder, name);
     if (::fstatat(folder, name.constData(), &seen, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(seen, locked))
         return false;
     return ::unlinkat(folder, name.constData(), 0) == 0;
@@ -136,15 +134,4 @@ int sweepFolder(int folder)
     for (const QByteArray& name : std::as_const(names))
         removed += removeIfStale(folder, name) ? 1 : 0;
     return removed;
-}
-
-void setRaceHook(RaceHook hook)
-{
-    raceHook = std::move(hook);
-}
-
-void reachRace(RaceMoment moment, int folder, const QByteArray& name)
-{
-    if (raceHook)
-        raceHook(moment, folder, name);
 }

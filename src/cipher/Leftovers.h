@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <functional>
 
 // Temporary files that a run left behind. Where a file system has no unnamed files (exFAT, FAT, NFS, many FUSE
 // file systems), each output is written under a temporary name until it is complete; a run killed outright, or a
@@ -34,14 +33,3 @@ void sweepFolderOnce(int folder);
 // Removes from `folder` the files of a temporary name that are regular files of this user, of one link, and that
 // no live run holds; nothing is ever followed through a link. Reads the folder once. Returns how many went.
 int sweepFolder(int folder);
-
-// Tests: the moments where another run can slip in.
-enum class RaceMoment
-{
-    WriterCreated, // a writer has created its file but not yet locked it
-    WriterClosed, // a writer has closed its file but not yet renamed it
-    SweepLocked, // a sweep has locked a file but not yet looked at its name again
-};
-using RaceHook = std::function<void(RaceMoment moment, int folder, const QByteArray& name)>;
-void setRaceHook(RaceHook hook);
-void reachRace(RaceMoment moment, int folder, const QByteArray& name);

@@ -3,9 +3,9 @@
 #include "cipher/OutputFile.h"
 
 #include "cipher/Leftovers.h"
+#include "cipher/TestSeams.h"
 
 #include <QByteArrayList>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -24,8 +24,6 @@ constexpr int MaxNameAttempts = 100;
 constexpr qint64 WriteBackUnit = 1024 * 1024;
 // How far behind the bytes written the cache is dropped: enough to keep the disk busy meanwhile.
 constexpr qint64 WriteBehindLag = 16 * WriteBackUnit;
-
-std::atomic<bool> unnamedAllowed {true};
 
 QByteArrayList namesOf(const QByteArray& path)
 {
@@ -279,16 +277,11 @@ TemporaryOutput::~TemporaryOutput()
     }
 }
 
-void TemporaryOutput::setUnnamedAllowed(bool allowed)
-{
-    unnamedAllowed = allowed;
-}
-
 FileError TemporaryOutput::create()
 {
     // Before this run's own file exists: what the sweep finds unlocked was left by a run that is gone.
     sweepFolderOnce(m_folder);
-    if (unnamedAllowed && canNameUnnamedFiles()) {
+    if (TestSeams::unnamedFilesAllowed() && canNameUnnamedFiles()) {
         m_file = Descriptor(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
         if (m_file.isOpen())
             return {};
@@ -306,7 +299,7 @@ FileError TemporaryOutput::createNamed()
                                  S_IRUSR | S_IWUSR));
         if (!file.isOpen())
             return errno;
-        reachRace(RaceMoment::WriterCreated, m_folder, name);
+        TestSeams::reachRace(TestSeams::RaceMoment::WriterCreated, m_folder, name);
         // Until the lock is ours a sweep can take the file for stale: it holds it now to remove it, or removed it
         // already. Either way the file is lost to us, and another name is tried.
         if (lockTemporary(file.get()) == TemporaryLock::Busy || !namedAs(file.get(), name))
@@ -367,8 +360,9 @@ void TemporaryOutput::forgetName()
 
 FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
 {
-    if (::fsync(m_file.get()) != 0)
-        return FileError::fromErrno(errno);
+    if (const int error = TestSeams::syncBytes(m_file.get()); error != 0)
+        return FileError::fromErrno(error);
+    TestSeams::reachRace(TestSeams::RaceMoment::Committing, m_folder, name);
     if (m_name.isEmpty()) {
         // Linking fails where the name is taken, so a new output appears whole, in one step.
         if (::linkat(AT_FDCWD, procPath(m_file.get()).constData(), m_folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
@@ -385,7 +379,7 @@ FileError TemporaryOutput::commitAs(const QByteArray& name, bool replace)
         return FileError::fromErrno(errno);
     if (const FileError error = closeFile(); error.isError())
         return error;
-    reachRace(RaceMoment::WriterClosed, m_folder, m_name);
+    TestSeams::reachRace(TestSeams::RaceMoment::WriterClosed, m_folder, m_name);
     const int renamed = replace
         ? (::renameat(m_folder, m_name.constData(), m_folder, name.constData()) == 0 ? 0 : errno)
         : renameUnlessTaken(m_folder, m_name, name);

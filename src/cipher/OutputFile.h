@@ -92,9 +92,6 @@ public:
     // file keeps its name and the result is EEXIST.
     [[nodiscard]] FileError commitAs(const QByteArray& name, bool replace);
 
-    // Tests: whether unnamed files may be used where the file system has them.
-    static void setUnnamedAllowed(bool allowed);
-
 private:
     [[nodiscard]] FileError createNamed();
     [[nodiscard]] FileError nameUnnamed();

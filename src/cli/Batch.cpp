@@ -41,15 +41,13 @@ struct Result
 {
     Outcome outcome = Outcome::Pending;
     QString output;
-    QString problem;
+    FileError error; // why it failed
 };
 
-Result failed(const QString& problem)
+Result failed(const FileError& error, const QString& output = {})
 {
-    return {Outcome::Failed, {}, problem};
+    return {Outcome::Failed, output, error};
 }
-
-const QString TooSmall = u"File Too small"_s;
 
 // How an input or an output is named in a line: "-" is a stream, no file.
 QString shownInput(const Input& input)
@@ -62,7 +60,7 @@ QString shownOutput(const QString& output)
     return output == StandardStream ? u"standard output"_s : Console::shown(output);
 }
 
-// A failure as its line says it: what failed, when it is not the input.
+// A failure in the words of its line, after the input's name: what failed, when it is not the input, and why.
 QString describe(const FileError& error, const QString& output)
 {
     switch (error.subject) {
@@ -75,32 +73,6 @@ QString describe(const FileError& error, const QString& output)
         break;
     }
     return error.description;
-}
-
-// A file whose output name is taken: passed over, or refused. The transform decided it at the commit, so a file
-// that took the name meanwhile is never replaced either.
-Result keptOutput(OnExisting existing, const QString& output)
-{
-    if (existing == OnExisting::Skip)
-        return {Outcome::Kept, output, {}};
-    return failed(Console::shown(output) + u" exists; --force replaces it"_s);
-}
-
-// Opens a file in the window's order of checks: the length the walk measured, then too small. Standard input is
-// taken as it stands; how long it is, only its end tells. Empty when the input can be transformed.
-QString openInput(const Input& input, FileTransform& transform)
-{
-    if (input.error.isError())
-        return input.error.description;
-    const FileError error = input.standardInput ? transform.openStream(STDIN_FILENO) : transform.open();
-    if (error.isError())
-        return error.description;
-    if (input.standardInput)
-        return {};
-    // The run counted the file as it was when walked: a file that changed since is not the file it counted.
-    if (transform.length() != input.length)
-        return FileError::inputChanged().description;
-    return tooSmallToTransform(transform.length()) ? TooSmall : QString();
 }
 
 // `combined` follows the checkpoints for the status line; every wait for the other end of a pipe ends at an
@@ -116,39 +88,38 @@ TransformObserver observing(std::atomic<qint64>& combined)
     return observer;
 }
 
-// One input into its output: the file -o names (standard output for "-"), else the file beside it.
-Result transformOne(const Input& input, const BatchSettings& settings, KeyStream& keys, std::atomic<qint64>& combined)
+// One input into its output: the file -o names (standard output for "-"), else the file beside it. The transform
+// decides at the commit whether an old output is kept, so a file that took the name meanwhile is never replaced
+// without -f either.
+Result transformOne(const Input& input, const Options& options, KeyStream& keys, std::atomic<qint64>& combined)
 {
-    FileTransform transform(input.path);
-    if (const QString problem = openInput(input, transform); !problem.isEmpty())
-        return failed(problem);
-    const QString output = settings.output.isEmpty() ? outputPath(input.path, settings.encrypt) : settings.output;
-    if (output.isEmpty())
-        return failed(FileError::nameTooShort().description);
-
+    if (input.error.isError())
+        return failed(input.error);
+    FileTransform transform;
+    const FileError refused = transform.prepare(
+        {input.path, options.encrypt, input.length, options.output, input.standardInput ? STDIN_FILENO : -1});
+    if (refused.isError())
+        return failed(refused);
+    const QString& output = transform.output();
     const TransformObserver observer = observing(combined);
     const TransformResult result = output == StandardStream
         ? transform.writeTo(STDOUT_FILENO, keys, observer)
-        : transform.writeTo(output, keys, observer,
-                            settings.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
+        : transform.writeTo(keys, observer,
+                            options.existing == OnExisting::Replace ? ExistingOutput::Replace : ExistingOutput::Keep);
     switch (result.outcome) {
     case TransformOutcome::Written:
         return {Outcome::Written, output, {}};
     case TransformOutcome::Kept:
-        return keptOutput(settings.existing, output);
+        return {Outcome::Kept, output, {}};
     case TransformOutcome::Stopped:
         return {Outcome::Stopped, {}, {}};
-    case TransformOutcome::TooSmall:
-        return failed(TooSmall);
     case TransformOutcome::Failed:
         // Seen only where SIGPIPE was ignored when the program started; otherwise the system ended it already.
         if (output == StandardStream && result.error.number == EPIPE && result.error.subject == FileError::Output)
             Interrupt::endAsBrokenPipe();
         break;
-    case TransformOutcome::NoKey: // never: an empty key is refused before the first file
-        break;
     }
-    return failed(describe(result.error, output));
+    return failed(result.error, output);
 }
 
 // In binary units with one decimal: "3.5 GiB".
@@ -181,10 +152,11 @@ QString clockTime(double seconds)
 class Batch
 {
 public:
-    Batch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings)
+    Batch(const QList<Input>& inputs, const QByteArray& key, const Options& options, bool progress)
         : m_inputs(inputs)
         , m_key(key)
-        , m_settings(settings)
+        , m_options(options)
+        , m_progress(progress)
         , m_results(static_cast<size_t>(inputs.size()))
     {
         for (const Input& input : inputs)
@@ -193,7 +165,7 @@ public:
 
     bool run()
     {
-        const int workers = static_cast<int>(std::min<qsizetype>(m_settings.jobs, m_inputs.size()));
+        const int workers = static_cast<int>(std::min<qsizetype>(m_options.jobs, m_inputs.size()));
         m_combined = std::make_unique<std::atomic<qint64>[]>(static_cast<size_t>(workers));
         m_workers = workers;
         m_working = workers;
@@ -211,7 +183,7 @@ public:
         std::unique_lock lock(m_mutex);
         while (m_working > 0) {
             // Awake when a file ends, and for the status line ten times a second.
-            if (m_settings.progress)
+            if (m_progress)
                 m_changed.wait_until(lock, nextDraw, news);
             else
                 m_changed.wait(lock, news);
@@ -224,7 +196,7 @@ public:
             lock.unlock();
             for (const qsizetype index : ready)
                 report(index);
-            if (m_settings.progress && Clock::now() >= nextDraw) {
+            if (m_progress && Clock::now() >= nextDraw) {
                 drawStatusLine();
                 nextDraw = Clock::now() + DrawInterval;
             }
@@ -254,7 +226,7 @@ private:
             if (index >= m_inputs.size())
                 break;
             const Input& input = m_inputs.at(index);
-            Result result = transformOne(input, m_settings, keys, combined);
+            Result result = transformOne(input, m_options, keys, combined);
             combined.store(0, std::memory_order_relaxed);
             if (result.outcome != Outcome::Stopped) {
                 m_finishedBytes.fetch_add(input.length, std::memory_order_relaxed);
@@ -286,17 +258,25 @@ private:
             list(path + u" -> "_s + shownOutput(result.output) + u'\n');
             break;
         case Outcome::Kept:
-            list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
+            if (m_options.existing == OnExisting::Skip)
+                list(path + u": skipped, "_s + Console::shown(result.output) + u" exists\n"_s);
+            else
+                fail(path + u": "_s + Console::shown(result.output) + u" exists; --force replaces it"_s);
             break;
         case Outcome::Failed:
-            m_anyFailed = true;
-            clearStatusLine();
-            Console::complain(path + u": "_s + result.problem);
+            fail(path + u": "_s + describe(result.error, result.output));
             break;
         case Outcome::Stopped:
         case Outcome::Pending:
             break;
         }
+    }
+
+    void fail(const QString& line)
+    {
+        m_anyFailed = true;
+        clearStatusLine();
+        Console::complain(line);
     }
 
     // A line of the listing that -v asks for. A listing that cannot be written fails the run, said once: a script
@@ -346,8 +326,9 @@ private:
 
     const QList<Input>& m_inputs;
     const QByteArray m_key;
-    const BatchSettings m_settings;
-    bool m_listing = m_settings.verbose; // -v, until standard output refuses a line
+    const Options m_options;
+    const bool m_progress;
+    bool m_listing = m_options.verbose; // -v, until standard output refuses a line
     qint64 m_totalBytes = 0;
 
     std::atomic<qsizetype> m_next {0};
@@ -371,8 +352,8 @@ private:
 
 } // namespace
 
-bool runBatch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings)
+bool runBatch(const QList<Input>& inputs, const QByteArray& key, const Options& options, bool progress)
 {
     beginSweepRound();
-    return Batch(inputs, key, settings).run();
+    return Batch(inputs, key, options, progress).run();
 }

@@ -2,25 +2,16 @@
 
 #pragma once
 
+#include "cli/Inputs.h"
 #include "cli/Options.h"
-#include "cli/Walk.h"
 
 #include <QByteArray>
 #include <QList>
 
-struct BatchSettings
-{
-    bool encrypt = true;
-    OnExisting existing = OnExisting::Refuse;
-    QString output; // -o, as Options::output: empty for each output beside its input
-    int jobs = 1;
-    bool verbose = false; // every file written or kept is listed on standard output
-    bool progress = false; // a status line on standard error, which is a terminal
-};
-
-// Transforms every input with the key bytes, `jobs` files at a time, each on its own: one file's failure never
-// stops another. Failures go to standard error, in the order of `inputs` whatever order the files end in. On an
-// interrupt, files in work stop at their next checkpoint and leave nothing, and no further file starts. True when
+// Transforms every input with the key bytes as the options say, `jobs` files at a time, each on its own: one file's
+// failure never stops another. Failures go to standard error, in the order of `inputs` whatever order the files end in.
+// On an interrupt, files in work stop at their next checkpoint and leave nothing, and no further file starts. True when
 // every file was written or skipped, and listed when that was asked for. A reader of standard output that went away
-// ends the program at once (Interrupt::endAsBrokenPipe), as it ends any program in a pipe.
-[[nodiscard]] bool runBatch(const QList<Input>& inputs, const QByteArray& key, const BatchSettings& settings);
+// ends the program at once (Interrupt::endAsBrokenPipe), as it ends any program in a pipe. With `progress`, a status
+// line on standard error (a terminal) shows how far the batch is.
+[[nodiscard]] bool runBatch(const QList<Input>& inputs, const QByteArray& key, const Options& options, bool progress);

@@ -47,8 +47,10 @@ const QString BothLeftAlone = u"; both left alone"_s;
 
 } // namespace
 
-void refuseConflicts(QList<Input>& inputs, bool encrypt)
+void refuseConflicts(QList<Input>& inputs, const Options& options)
 {
+    if (!options.output.isEmpty())
+        return;
     QList<QString> outputs(inputs.size());
     QList<Landing> landings(inputs.size());
     QHash<QByteArray, qsizetype> writers; // the last input found that writes each place
@@ -56,7 +58,7 @@ void refuseConflicts(QList<Input>& inputs, bool encrypt)
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         if (inputs.at(i).error.isError())
             continue;
-        outputs[i] = outputPath(inputs.at(i).path, encrypt);
+        outputs[i] = outputPath(inputs.at(i).path, options.encrypt);
         landings[i] = landingOf(outputs.at(i));
         if (!landings.at(i).place.isEmpty())
             writers.insert(landings.at(i).place, i);

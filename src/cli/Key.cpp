@@ -218,6 +218,6 @@ KeyOutcome obtainKey(const Options& options)
         break;
     }
     if (key.problem.isEmpty() && !key.interrupted && key.key.isEmpty())
-        key.problem = u"No key given!"_s;
+        key.problem = FileError::noKey().description;
     return key;
 }

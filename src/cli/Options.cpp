@@ -20,30 +20,42 @@ Command usage(const QString& problem)
     return {Command::Usage, {}, problem};
 }
 
-// Every option the command line knows.
-struct Declared
+// The options by their place in declaredOptions().
+enum Option : int
 {
-    QCommandLineOption recursive {{u"r"_s, u"recursive"_s}, {}};
-    QCommandLineOption noClobber {{u"n"_s, u"no-clobber"_s}, {}};
-    QCommandLineOption force {{u"f"_s, u"force"_s}, {}};
-    QCommandLineOption jobs {{u"j"_s, u"jobs"_s}, {}, u"N"_s};
-    QCommandLineOption quiet {{u"q"_s, u"quiet"_s}, {}};
-    QCommandLineOption verbose {{u"v"_s, u"verbose"_s}, {}};
-    QCommandLineOption output {{u"o"_s, u"output"_s}, {}, u"FILE"_s};
-    QCommandLineOption keyFile {u"key-file"_s, {}, u"FILE"_s};
-    QCommandLineOption keyEnv {u"key-env"_s, {}, u"NAME"_s};
-    QCommandLineOption keyFd {u"key-fd"_s, {}, u"N"_s};
-    QCommandLineOption autoKey {u"auto-key"_s, {}};
-    QCommandLineOption help {{u"h"_s, u"help"_s}, {}};
-    QCommandLineOption version {u"version"_s, {}};
-    // The names other tools take a key or password by: known only to be refused.
-    QCommandLineOption keyInArguments {{u"k"_s, u"key"_s, u"p"_s, u"password"_s, u"passphrase"_s}, {}, u"KEY"_s};
+    KeyFile,
+    KeyEnv,
+    KeyFd,
+    AutoKey,
+    Output,
+    Recursive,
+    NoClobber,
+    Force,
+    Jobs,
+    Quiet,
+    Verbose,
+    Help,
+    Version,
+    KeyInArguments,
+    OptionCount,
+};
 
-    [[nodiscard]] QList<QCommandLineOption> all() const
+// The parser's form of every declared option.
+class Declared
+{
+public:
+    Declared()
     {
-        return {recursive, noClobber, force, jobs,    quiet, verbose, output,
-                keyFile,   keyEnv,    keyFd, autoKey, help,  version, keyInArguments};
+        for (const OptionDeclaration& option : declaredOptions())
+            m_all.append(QCommandLineOption(option.names, option.help, option.valueName));
+        Q_ASSERT(m_all.size() == OptionCount);
     }
+
+    [[nodiscard]] const QCommandLineOption& operator[](Option option) const { return m_all.at(option); }
+    [[nodiscard]] const QList<QCommandLineOption>& all() const { return m_all; }
+
+private:
+    QList<QCommandLineOption> m_all;
 };
 
 // The argument that holds the option `unknown` (a name as the parser gives it: "d" of "-dash.txt"), so that the
@@ -92,11 +104,11 @@ QString parseProblem(const QCommandLineParser& parser, const QStringList& argume
 
 QString readExisting(const QCommandLineParser& parser, const Declared& declared, Options& options)
 {
-    if (parser.isSet(declared.noClobber) && parser.isSet(declared.force))
+    if (parser.isSet(declared[NoClobber]) && parser.isSet(declared[Force]))
         return u"give --no-clobber to keep existing outputs or --force to replace them, not both"_s;
-    if (parser.isSet(declared.noClobber))
+    if (parser.isSet(declared[NoClobber]))
         options.existing = OnExisting::Skip;
-    else if (parser.isSet(declared.force))
+    else if (parser.isSet(declared[Force]))
         options.existing = OnExisting::Replace;
     return {};
 }
@@ -104,10 +116,10 @@ QString readExisting(const QCommandLineParser& parser, const Declared& declared,
 QString readJobs(const QCommandLineParser& parser, const Declared& declared, Options& options)
 {
     options.jobs = std::clamp(QThread::idealThreadCount(), 1, MaxJobs);
-    if (!parser.isSet(declared.jobs))
+    if (!parser.isSet(declared[Jobs]))
         return {};
     bool number = false;
-    options.jobs = parser.value(declared.jobs).toInt(&number);
+    options.jobs = parser.value(declared[Jobs]).toInt(&number);
     if (!number || options.jobs < 1 || options.jobs > MaxJobs)
         return u"--jobs takes a whole number from 1 to %1"_s.arg(MaxJobs);
     return {};
@@ -116,10 +128,10 @@ QString readJobs(const QCommandLineParser& parser, const Declared& declared, Opt
 QString readKeySource(const QCommandLineParser& parser, const Declared& declared, Options& options)
 {
     int sources = 0;
-    for (const auto& [option, source] : {std::pair {&declared.keyFile, KeySource::File},
-                                         {&declared.keyEnv, KeySource::Environment},
-                                         {&declared.keyFd, KeySource::Descriptor},
-                                         {&declared.autoKey, KeySource::Generated}}) {
+    for (const auto& [option, source] : {std::pair {&declared[KeyFile], KeySource::File},
+                                         {&declared[KeyEnv], KeySource::Environment},
+                                         {&declared[KeyFd], KeySource::Descriptor},
+                                         {&declared[AutoKey], KeySource::Generated}}) {
         // A source given twice counts twice: which of the two was meant is not ours to guess.
         const qsizetype given = option->valueName().isEmpty() ? parser.isSet(*option) : parser.values(*option).size();
         if (given == 0)
@@ -141,7 +153,7 @@ QString readKeySource(const QCommandLineParser& parser, const Declared& declared
 // Standard input, and -o: each stands for the one input, or its one output.
 QString readOutput(const QCommandLineParser& parser, const Declared& declared, Options& options)
 {
-    const QStringList outputs = parser.values(declared.output);
+    const QStringList outputs = parser.values(declared[Output]);
     const bool fromStandardInput = options.paths.contains(StandardStream);
     if (outputs.size() > 1)
         return u"give one output: -o FILE"_s;
@@ -172,9 +184,9 @@ QString readRun(const QCommandLineParser& parser, const Declared& declared, Opti
     if (positional.isEmpty())
         return u"no PATH given"_s;
     options.paths = positional;
-    options.recursive = parser.isSet(declared.recursive);
-    options.quiet = parser.isSet(declared.quiet);
-    options.verbose = parser.isSet(declared.verbose);
+    options.recursive = parser.isSet(declared[Recursive]);
+    options.quiet = parser.isSet(declared[Quiet]);
+    options.verbose = parser.isSet(declared[Verbose]);
     for (const auto read : {readExisting, readJobs, readKeySource, readOutput})
         if (const QString problem = read(parser, declared, options); !problem.isEmpty())
             return problem;
@@ -183,21 +195,21 @@ QString readRun(const QCommandLineParser& parser, const Declared& declared, Opti
 
 } // namespace
 
-Command parseCommandLine(const QStringList& arguments)
+Command Command::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
     const Declared declared;
     parser.addOptions(declared.all());
     const bool parsed = parser.parse(arguments);
     // Looked at even when parsing failed: "--key" at the end of the line lacks its value, but is still a key option.
-    if (parser.isSet(declared.keyInArguments))
+    if (parser.isSet(declared[KeyInArguments]))
         return usage(u"a key in the arguments can be read by every user of this machine; give it with --key-file, "
                      "--key-env or --key-fd, let --auto-key make one, or type it when asked"_s);
     if (!parsed)
         return usage(parseProblem(parser, arguments, declared));
-    if (parser.isSet(declared.help))
+    if (parser.isSet(declared[Option::Help]))
         return {Command::Help, {}, {}};
-    if (parser.isSet(declared.version))
+    if (parser.isSet(declared[Option::Version]))
         return {Command::Version, {}, {}};
     Options options;
     if (const QString problem = readRun(parser, declared, options); !problem.isEmpty())
@@ -205,7 +217,63 @@ Command parseCommandLine(const QStringList& arguments)
     return {Command::Run, options, {}};
 }
 
-QString helpText()
+const QList<OptionDeclaration>& declaredOptions()
+{
+    // Each help line after the first begins under the first's text, two places further in.
+    static const QList<OptionDeclaration> options {
+        {{u"key-file"_s},
+         u"FILE"_s,
+         u"read the key from FILE (UTF-8; a byte-order mark at its\n"
+         "start and one line end at its end are not part of\nthe key)"_s},
+        {{u"key-env"_s}, u"NAME"_s, u"take the key from the environment variable NAME"_s},
+        {{u"key-fd"_s}, u"N"_s, u"read the key from file descriptor N, as --key-file"_s},
+        {{u"auto-key"_s},
+         {},
+         u"encrypt with a new random key, printed on standard\noutput before any file is written"_s},
+        {{u"o"_s, u"output"_s},
+         u"FILE"_s,
+         u"write the output of the one PATH to FILE instead of\n"
+         "beside it (decrypting then takes any name); -o -\nwrites standard output"_s},
+        {{u"r"_s, u"recursive"_s},
+         {},
+         u"encrypt every file in each folder and its subfolders,\n"
+         "or decrypt every file whose name ends in .enc;\nsymbolic links met on the way are not followed"_s},
+        {{u"n"_s, u"no-clobber"_s}, {}, u"skip a file whose output exists already, quietly"_s},
+        {{u"f"_s, u"force"_s}, {}, u"replace an output that exists already, as the window\ndoes"_s},
+        {{u"j"_s, u"jobs"_s}, u"N"_s, u"work on N files at a time (default: the number of\nprocessors)"_s},
+        {{u"q"_s, u"quiet"_s}, {}, u"show no status line on the terminal"_s},
+        {{u"v"_s, u"verbose"_s}, {}, u"list every file written (and skipped) on standard output"_s},
+        {{u"h"_s, u"help"_s}, {}, u"show this help and exit"_s},
+        {{u"version"_s}, {}, u"show the version and exit"_s},
+        // The names other tools take a key or password by: known only to be refused.
+        {{u"k"_s, u"key"_s, u"p"_s, u"password"_s, u"passphrase"_s}, u"KEY"_s, {}},
+    };
+    return options;
+}
+
+namespace {
+
+// The help's lines of the options from `first` to `last`: "  -o, --output=FILE", its help from the 24th place on.
+QString optionLines(Option first, Option last)
+{
+    constexpr qsizetype HelpColumn = 23;
+    QString lines;
+    for (int o = first; o <= last; ++o) {
+        const OptionDeclaration& option = declaredOptions().at(o);
+        const bool letter = option.names.constFirst().size() == 1;
+        QString names = letter ? u"  -"_s + option.names.constFirst() + u", "_s : u"      "_s;
+        names += u"--"_s + option.names.constLast();
+        if (!option.valueName.isEmpty())
+            names += u'=' + option.valueName;
+        const QString indent = u'\n' + QString(HelpColumn + 2, u' ');
+        lines += names.leftJustified(HelpColumn - 1) + u' ' + QString(option.help).replace(u'\n', indent) + u'\n';
+    }
+    return lines;
+}
+
+} // namespace
+
+QString Command::helpText()
 {
     return uR"(Usage: zafrel-cli encrypt [OPTION]... PATH...
   or:  zafrel-cli decrypt [OPTION]... PATH...
@@ -219,33 +287,13 @@ output, which must not be a terminal:
   zafrel-cli decrypt --key-file=KEY - < DIR.tar.enc | tar x
 
 The key is never given in the arguments, where other users could read it:
-      --key-file=FILE  read the key from FILE (UTF-8; a byte-order mark at its
-                         start and one line end at its end are not part of
-                         the key)
-      --key-env=NAME   take the key from the environment variable NAME
-      --key-fd=N       read the key from file descriptor N, as --key-file
-      --auto-key       encrypt with a new random key, printed on standard
-                         output before any file is written
-Without one of them the key is asked for on the terminal (never on standard
+)"_s + optionLines(Option::KeyFile, Option::AutoKey)
+        + uR"(Without one of them the key is asked for on the terminal (never on standard
 input), twice to encrypt.
 
 Options:
-  -o, --output=FILE    write the output of the one PATH to FILE instead of
-                         beside it (decrypting then takes any name); -o -
-                         writes standard output
-  -r, --recursive      encrypt every file in each folder and its subfolders,
-                         or decrypt every file whose name ends in .enc;
-                         symbolic links met on the way are not followed
-  -n, --no-clobber     skip a file whose output exists already, quietly
-  -f, --force          replace an output that exists already, as the window
-                         does
-  -j, --jobs=N         work on N files at a time (default: the number of
-                         processors)
-  -q, --quiet          show no status line on the terminal
-  -v, --verbose        list every file written (and skipped) on standard output
-  -h, --help           show this help and exit
-      --version        show the version and exit
-A name that begins with '-' is given after -- or as ./NAME.
+)"_s + optionLines(Option::Output, Option::Version)
+        + uR"(A name that begins with '-' is given after -- or as ./NAME.
 
 Exit status:
   0    every file was written, or skipped by --no-clobber
@@ -255,15 +303,5 @@ Exit status:
   130  interrupted: the files in work left nothing behind
 
 Full documentation: man zafrel-cli
-)"_s;
-}
-
-QString versionText()
-{
-    return u"zafrel-cli (Zafrel) " ZAFREL_VERSION uR"(
-Copyright 2026 Kelmot.
-License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
-This is free software: you are free to change and redistribute it.
-There is NO WARRANTY, to the extent permitted by law.
 )"_s;
 }

@@ -57,10 +57,20 @@ struct Command
     Kind kind = Usage;
     Options options;
     QString problem;
+
+    // Reads the arguments (the program's name first).
+    [[nodiscard]] static Command parse(const QStringList& arguments);
+    [[nodiscard]] static QString helpText();
 };
 
-// Reads the arguments (the program's name first).
-[[nodiscard]] Command parseCommandLine(const QStringList& arguments);
+// One option of the command line, declared once: the parser takes its names and its value's name, the help text all
+// three.
+struct OptionDeclaration
+{
+    QStringList names; // a one-letter name first, if it has one
+    QString valueName; // empty for an option that takes no value
+    QString help; // its lines in the help text; empty for names that are known only to be refused
+};
 
-[[nodiscard]] QString helpText();
-[[nodiscard]] QString versionText();
+// Every option the command line knows, in the order of the help text.
+[[nodiscard]] const QList<OptionDeclaration>& declaredOptions();

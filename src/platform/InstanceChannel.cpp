@@ -279,20 +279,20 @@ InstanceChannel::InstanceChannel(Receiver receiver, QObject* parent)
     connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::accept);
 }
 
-bool InstanceChannel::listen(const QString& address)
+QString InstanceChannel::listen(const QString& address)
 {
     if (address.isEmpty())
-        return false;
+        return {};
     // Qt puts its socket in place by renaming it over the name, so a live window's socket would be lost: ask first.
     QLocalSocket probe;
     probe.connectToServer(address);
     if (probe.waitForConnected(ConnectWait))
-        return false;
+        return {};
     if (probe.error() == QLocalSocket::ConnectionRefusedError)
         QLocalServer::removeServer(address);
     else if (probe.error() != QLocalSocket::ServerNotFoundError)
-        return false;
-    return m_server->listen(address);
+        return probe.errorString();
+    return m_server->listen(address) ? QString() : m_server->errorString();
 }
 
 void InstanceChannel::accept()

@@ -49,8 +49,9 @@ public:
     InstanceChannel(Receiver receiver, QObject* parent);
 
     // Listens at `address` unless another window does already; a socket left behind by a window that ended
-    // without closing it (a crash, a SIGKILL) is removed first.
-    bool listen(const QString& address);
+    // without closing it (a crash, a SIGKILL) is removed first. Gives why it could not listen where it should have
+    // (the socket's error); nothing when it listens, when another window does, or when there is no address.
+    [[nodiscard]] QString listen(const QString& address);
 
 private:
     void accept();

@@ -3,8 +3,8 @@
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -14,13 +14,9 @@ namespace {
 bool s_recording = false;
 QList<MessageBox::Shown> s_shown;
 
-// Tests that start the built program as a process of its own read its messages on standard output instead: nobody
-// is there to click OK.
-bool printing()
-{
-    static const bool print = qEnvironmentVariableIsSet("ZAFREL_TEST_PRINT_MESSAGES");
-    return print;
-}
+// Every message shown, with its style, for whoever asks Qt for them (QT_LOGGING_RULES="zafrel.messages.info=true"):
+// a box of a start that nobody watched, or of a program that a test started, can still be read.
+Q_LOGGING_CATEGORY(messages, "zafrel.messages", QtWarningMsg)
 } // namespace
 
 void MessageBox::show(QWidget* owner, const QString& text, Style style)
@@ -29,12 +25,7 @@ void MessageBox::show(QWidget* owner, const QString& text, Style style)
         s_shown.append({text, style});
         return;
     }
-    if (printing()) {
-        const QString line = u'[' + QString::number(style) + u"] "_s + text + u'\n';
-        std::fputs(line.toLocal8Bit().constData(), stdout);
-        std::fflush(stdout);
-        return;
-    }
+    qCInfo(messages).noquote() << u'[' + QString::number(style) + u"] "_s + text;
     const auto icon = style == Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon;
     QMessageBox box(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, owner);
     box.exec();

@@ -47,25 +47,6 @@ void placeRowBar(QProgressBar* bar, const StatusList* list, const QPersistentMod
 constexpr QStringView ErrorLead
     = u"There was an error during decryption. If this persists , please contact us with the details";
 
-// Why a file failed: an error, or a file refused before any work (too small, no key) for a reason of its own.
-struct Failure
-{
-    // Implicit, so that either is handed to failFile() as it is.
-    Failure(const FileError& fileError)
-        : why(fileError.description)
-        , error(fileError)
-    { }
-    Failure(const QString& refusal, Resources::ListImage place = {})
-        : why(refusal)
-        , crossByPlace(place)
-    { }
-
-    QString why;
-    FileError error;
-    // The red cross taken by its place in the image list (a file too small); otherwise by its key.
-    Resources::ListImage crossByPlace {};
-};
-
 // One call of ProcessFile: the file's row, the controls of its mode, and the way it ends.
 class FileInWork
 {
@@ -82,39 +63,23 @@ public:
 
     bool process(const QString& strPath, qint64 measuredLength)
     {
-        FileTransform transform(strPath);
-        if (const FileError error = open(transform, measuredLength); error.isError())
-            return failFile(error);
-        if (tooSmallToTransform(m_state.lngFileBytes))
-            return failFile({u"File Too small"_s, Resources::RedCrossImage});
-        // Checked before anything is opened for writing: a decrypted name must stay in the input's own folder.
-        const QString output = outputPath(strPath, m_encrypt);
-        if (output.isEmpty())
-            return failFile(FileError::nameTooShort());
+        FileTransform transform;
+        const FileError refused = transform.prepare({strPath, m_encrypt, measuredLength});
+        m_state.lngFileBytes = transform.length();
+        if (refused.isError())
+            return failFile(refused);
         // Read afresh for every file: the key box can be emptied while an earlier file yields.
         const QByteArray key = keyBytes(m_mode.keyText());
         if (key.isEmpty())
-            return failFile(u"No key given!"_s);
+            return failFile(FileError::noKey());
         showBars();
         if (!m_state.keys.isFor(key))
             m_state.keys = KeyStream(key);
         // Every byte combined, yielding at each checkpoint; then the output written whole and given its name.
-        return finish(transform.writeTo(output, m_state.keys, observer()));
+        return finish(transform.writeTo(m_state.keys, observer()));
     }
 
 private:
-    // The input, opened read-only, and its length. The run counted the file as it was when measured: a file that
-    // changed since is not the file it counted. A path that names no file is an error here, never a new empty file.
-    [[nodiscard]] FileError open(FileTransform& transform, qint64 measuredLength)
-    {
-        if (const FileError error = transform.open(); error.isError()) {
-            m_state.lngFileBytes = 0;
-            return error;
-        }
-        m_state.lngFileBytes = transform.length();
-        return m_state.lngFileBytes == measuredLength ? FileError() : FileError::inputChanged();
-    }
-
     // The mode's overall bar is shown; the row bar only where the file stops to show progress: a file without
     // checkpoints is written before anybody could see it.
     void showBars()
@@ -186,27 +151,24 @@ private:
         case TransformOutcome::Failed:
             return failFile(result.error);
         case TransformOutcome::Kept: // the window always replaces an old output
-        case TransformOutcome::NoKey:
-        case TransformOutcome::TooSmall: // only a stream, never a file, is found too small by the transform
             break;
         }
         return false;
     }
 
     // Every way a file fails ends here. Its Status cell says why, under the red cross: image 2 of the image list for
-    // a file too small, the image keyed "error_small" for the rest (in the window's list one picture). A file that
-    // met an error, not one refused, is reported in a message box first and leaves neither bar standing.
-    [[nodiscard]] bool failFile(const Failure& failure)
+    // a file too small, the image keyed "error_small" for the rest (in the window's list one picture). An error, not
+    // a refusal, is reported in a message box first and leaves neither bar standing.
+    [[nodiscard]] bool failFile(const FileError& failure)
     {
-        const bool error = failure.error.isError();
-        if (error)
-            reportError(m_controls.window, ErrorLead.toString(), failure.error);
-        m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.why);
+        if (!failure.isRefusal())
+            reportError(m_controls.window, ErrorLead.toString(), failure);
+        m_controls.lvw->setSubItem(m_row, StatusList::Status, failure.description);
         const ImageList& imgl = m_controls.imgl;
         m_controls.lvw->setSubItemIcon(m_row, StatusList::Status,
-                                       failure.crossByPlace ? imgl.image(failure.crossByPlace)
-                                                            : imgl.image(Resources::ErrorImageKey));
-        if (error) {
+                                       failure.refusal == FileError::TooSmall ? imgl.image(Resources::RedCrossImage)
+                                                                              : imgl.image(Resources::ErrorImageKey));
+        if (!failure.isRefusal()) {
             m_controls.proglvw->hide();
             m_mode.resetBar();
         }

@@ -85,7 +85,8 @@ private:
     [[nodiscard]] bool acceptsStart()
     {
         if (m_mode.keyText().isEmpty()) {
-            Platform::MessageBox::show(m_controls.window, u"No key given!"_s, Platform::MessageBox::Exclamation);
+            Platform::MessageBox::show(m_controls.window, FileError::noKey().description,
+                                       Platform::MessageBox::Exclamation);
             return false;
         }
         if (m_mode.queueCount() == 0) {
@@ -116,8 +117,8 @@ private:
     {
         m_lengths.clear();
         for (int p = 0; p < fileCount; ++p) {
-            FileTransform file(m_mode.queuedPath(p));
-            if (const FileError error = file.open(); error.isError()) {
+            FileTransform file;
+            if (const FileError error = file.open(m_mode.queuedPath(p)); error.isError()) {
                 m_mode.showQueued(p);
                 fail(error);
                 return false;
