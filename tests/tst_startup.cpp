@@ -654,7 +654,8 @@ void tst_Startup::folderQueuesWhatItsWalkFinds_data()
                         const QStringList& leftOut, bool dropped) {
         for (const auto& [how, tag] : {std::pair {FirstStart, "first"}, {LaterStart, "later"}, {Drop, "drop"}})
             if (how != Drop || dropped)
-                QTest::addRow("%s %s", tag, name) << int(how) << words(arguments) << encrypt << words(queued) << leftOut;
+                QTest::addRow("%s %s", tag, name)
+                    << int(how) << words(arguments) << encrypt << words(queued) << leftOut;
     };
     row("encrypt", "--encrypt w/tree", true, "w/tree/b.txt w/tree/sub/c.dat w/tree/sub/d.enc", {}, true);
     row("decrypt", "--decrypt w/tree", false, "w/tree/b.txt.enc w/tree/sub/d.enc", {}, true);
@@ -701,8 +702,9 @@ void tst_Startup::folderQueuesWhatItsWalkFinds()
     shown += Platform::MessageBox::takeShown();
     QCOMPARE(shown.size(), leftOut.isEmpty() ? 0 : 1);
     if (!leftOut.isEmpty())
-        QCOMPARE(shown.first().text, u"Zafrel queues only existing files. These were left out:\n\n"_s
-                                         + m_dir.path() + u'/' + leftOut.join(u'\n' + m_dir.path() + u'/'));
+        QCOMPARE(shown.first().text,
+                 u"Zafrel queues only existing files. These were left out:\n\n"_s + m_dir.path() + u'/'
+                     + leftOut.join(u'\n' + m_dir.path() + u'/'));
 
     // The run writes the queued files' outputs, and nothing else anywhere in the folders.
     const QString w = m_dir.filePath(u"w"_s);
@@ -741,7 +743,9 @@ void tst_Startup::simultaneousStartsOpenOneWindow()
     QProcess starts[2];
     launch(starts[0], foldersFirst ? folders : files);
     launch(starts[1], foldersFirst ? files : folders);
-    const auto ended = [&](int s) { return starts[s].state() == QProcess::NotRunning; };
+    const auto ended = [&](int s) {
+        return starts[s].state() == QProcess::NotRunning;
+    };
     QTRY_VERIFY_WITH_TIMEOUT(ended(0) || ended(1), 30000);
     QProcess& handedOver = ended(0) ? starts[0] : starts[1];
     QProcess& window = ended(0) ? starts[1] : starts[0];
