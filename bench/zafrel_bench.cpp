@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -678,28 +680,6 @@ void measureInWindow(Report& report, const char* platform, bool longRuns)
     measureSmallFiles(report, form);
 }
 
-// The small files again on the X server that DISPLAY names, in a process of its own (one platform per process);
-// its figures come back with the suffix "_x11".
-void measureSmallFilesOnX11(Report& report)
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return;
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QStringLiteral("/proc/self/exe"), {u"--small-files"_s, u"xcb"_s});
-    if (!child.waitForFinished(-1) || child.exitCode() != 0) {
-        std::printf("the run over small files on X11 failed\n");
-        return;
-    }
-    static const QRegularExpression Figure(u"^(\\w+): ([0-9.]+)$"_s);
-    for (const QString& line : QString::fromLocal8Bit(child.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-        if (const QRegularExpressionMatch figure = Figure.match(line); figure.hasMatch())
-            report.add(figure.captured(1).toStdString(), figure.captured(2).toDouble());
-        else
-            std::printf("%s\n", qPrintable(line));
-    }
-}
-
 // The folder walk that both faces queue folders by, over a folder of 20 000 small files (cached, as a folder that was
 // just looked at in a file manager is): every file found, measured and checked against the outputs beside it.
 void measureFolderWalk(Report& report)
@@ -727,6 +707,109 @@ void measureFolderWalk(Report& report)
     report.add("folder_walk_20000_files_s", seconds);
 }
 
+// Writes `count` files of 100 bytes into `folder`, all in the one folder: the walk lists and sorts a folder's names
+// before it gives its first file, so this is the longest the window waits for it.
+bool writeFolderOfSmallFiles(const QString& folder, int count)
+{
+    for (int f = 0; f < count; ++f) {
+        QFile file(folder + u"/photo-%1.jpg"_s.arg(f));
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(100, char(f))) != 100)
+            return false;
+    }
+    return true;
+}
+
+// Does `work` from the event loop, which then runs until `done`; gives the longest wait between two turns of a timer
+// due every millisecond, which is how long a click would have waited for the window meanwhile.
+double longestStallWhile(const std::function<void()>& work, const std::function<bool()>& done)
+{
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
+    ticks.start(1);
+    sinceTick.start();
+    bool started = false;
+    QTimer::singleShot(0, [&] {
+        work();
+        started = true;
+    });
+    while (!started || !done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return static_cast<double>(longest);
+}
+
+// A folder of `count` files given to the window as its command line gives it: the time until every file is queued,
+// the longest the window kept a click waiting meanwhile, the peak memory then, and the peak of a run over them
+// (with `run`). In a process of its own, so that the peaks are this work's.
+void measureFolderQueue(Report& report, int count, bool run)
+{
+    const QTemporaryDir folder(QDir::tempPath() + u"/zafrel_bench-XXXXXX"_s);
+    if (!writeFolderOfSmallFiles(folder.path(), count)) {
+        std::printf("could not write the folder of %d files\n", count);
+        return;
+    }
+    settle(folder.path());
+    frmMain form;
+    form.show();
+    QCoreApplication::processEvents();
+    resetPeakResident();
+    double stall = 0;
+    const double seconds = secondsOf([&] {
+        stall = longestStallWhile([&] { static_cast<void>(form.openFiles(true, {folder.path()})); },
+                                  [&] { return form.cmdEncrypt->isEnabled(); });
+    });
+    const double queuedPeak = peakResidentMiB();
+    if (form.cmbFilesEnc->count() != count) {
+        std::printf("the window queued %d of %d files\n", form.cmbFilesEnc->count(), count);
+        return;
+    }
+    std::printf("folder of %d files queued in the window in %.2f s (a click waited %.0f ms at most), peak resident "
+                "memory %.1f MiB\n",
+                count, seconds, stall, queuedPeak);
+    const std::string files = std::to_string(count) + "_files";
+    report.add("queue_" + files + "_s", seconds);
+    report.add("queue_" + files + "_stall_ms", stall);
+    report.add("queue_" + files + "_peak_rss_mib", queuedPeak);
+    if (!run)
+        return;
+    form.txtKeyEnc->setText(keyTextOfLength(17));
+    const double runSeconds = secondsOf([&] { form.cmdEncrypt->click(); });
+    if (form.lvw->model()->rowCount() != count || !Platform::MessageBox::takeShown().isEmpty()) {
+        std::printf("the run over the folder of %d files failed\n", count);
+        return;
+    }
+    std::printf("run over them: %.1f s, peak resident memory %.1f MiB\n", runSeconds, peakResidentMiB());
+    report.add("run_" + files + "_peak_rss_mib", peakResidentMiB());
+}
+
+// The figures that a child process of this benchmark prints, started with `arguments`; `suffix` tells them apart.
+void measureInChild(Report& report, const QStringList& arguments, const char* what)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral("/proc/self/exe"), arguments);
+    if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+        std::printf("%s failed\n", what);
+        return;
+    }
+    static const QRegularExpression Figure(u"^(\\w+): ([0-9.]+)$"_s);
+    for (const QString& line : QString::fromLocal8Bit(child.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        if (const QRegularExpressionMatch figure = Figure.match(line); figure.hasMatch())
+            report.add(figure.captured(1).toStdString(), figure.captured(2).toDouble());
+        else
+            std::printf("%s\n", qPrintable(line));
+    }
+}
+
+// The small files again on the X server that DISPLAY names, in a process of its own (one platform per process);
+// its figures come back with the suffix "_x11".
+void measureSmallFilesOnX11(Report& report)
+{
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+        measureInChild(report, {u"--small-files"_s, u"xcb"_s}, "the run over small files on X11");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -735,6 +818,17 @@ int main(int argc, char** argv)
     if (argc > 2 && std::strcmp(argv[1], "--small-files") == 0) {
         Report report(std::strcmp(argv[2], "xcb") == 0 ? "_x11" : "");
         measureInWindow(report, argv[2], false);
+        report.printFigures();
+        return 0;
+    }
+    // `--folder COUNT [--no-run]`: only a folder of COUNT files queued in the window (offscreen), and a run over it.
+    if (argc > 2 && std::strcmp(argv[1], "--folder") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        SetUpApplication();
+        Platform::MessageBox::setRecording(true);
+        Report report;
+        measureFolderQueue(report, std::atoi(argv[2]), argc < 4 || std::strcmp(argv[3], "--no-run") != 0);
         report.printFigures();
         return 0;
     }
@@ -750,7 +844,10 @@ int main(int argc, char** argv)
            measureKernel,
            measureFolderWalk,
            [](Report& r) { measureInWindow(r, "offscreen", true); },
-           measureSmallFilesOnX11};
+           measureSmallFilesOnX11,
+           [](Report& r) {
+               measureInChild(r, {u"--folder"_s, u"20000"_s}, "the folder of 20 000 files");
+           }};
     for (const auto& measure : measurements)
         measure(report);
     report.printFigures();

@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "cipher/Hardening.h"
 #include "cipher/Program.h"
+#include "platform/InstanceChannel.h"
 
 #include <QApplication>
 #include <QDir>
@@ -70,7 +71,7 @@ void holdWhileConnecting(QtMsgType type, const QMessageLogContext& context, cons
 int main(int argc, char* argv[])
 {
     hardenProcess();
-    const CommandLine line = CommandLine::parse(decodeArguments(argc, argv).list, QDir::currentPath());
+    CommandLine line = CommandLine::parse(decodeArguments(argc, argv).list, QDir::currentPath());
     switch (line.kind) {
     case CommandLine::Help:
         return print(stdout, CommandLine::helpText());
@@ -93,8 +94,15 @@ int main(int argc, char* argv[])
     for (const QString& message : std::as_const(heldMessages))
         print(stderr, message + u'\n');
     SetUpApplication();
+    // Without a mode option the files decide it, which may walk the folders given: once, before this start takes
+    // its turn at the window.
+    if (!line.files.isEmpty())
+        line.encrypt = line.encryptMode();
+    Platform::InstanceClaim claim {Platform::InstanceChannel::address()};
     if (const std::optional<int> status = handOver(line))
         return *status;
     Main(line);
+    // The window listens now: a start that waited hands its files over to it.
+    claim.release();
     return app.exec();
 }

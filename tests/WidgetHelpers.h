@@ -7,10 +7,14 @@
 #include "platform/Shell.h"
 #include "widgets/StatusList.h"
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QIcon>
+#include <QMimeData>
 #include <QObject>
 #include <QPersistentModelIndex>
 #include <QString>
+#include <QUrl>
 #include <QtGlobal>
 
 // A control of a window by its object name; a missing one ends the test program, since nothing else can run.
@@ -20,6 +24,25 @@ template<typename W = QWidget> W* control(const QObject* window, const char* nam
     if (!w)
         qFatal("no control %s", name);
     return w;
+}
+
+// Drags `urls` onto `target` and drops them there, as a file manager does; true when the drop was taken as a copy.
+inline bool sendDrag(QWidget* target, const QList<QUrl>& urls,
+                     Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    // Taking a move would let the file manager delete what was dropped.
+    return move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 // What the status list shows, read through its model as any view reads it: its rows, and the text and icon of a

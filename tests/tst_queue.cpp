@@ -27,6 +27,7 @@
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using Platform::FileDialog;
@@ -83,6 +84,8 @@ private Q_SLOTS:
     void dropIsRefused_data();
     void dropIsRefused();
     void textDraggedIntoKeyStaysText();
+    void clicksWhileAFolderFills_data();
+    void clicksWhileAFolderFills();
 
     void autoReplacesOnlyTheEncryptKey();
     void clicksInOneMillisecondGiveDifferentKeys();
@@ -92,7 +95,6 @@ private:
     QComboBox* queue(int mode) const { return control<QComboBox>(names(mode).queue); }
     void showMode(int mode);
     void clickAdd(int mode) { QTest::mouseClick(control(names(mode).add), Qt::LeftButton); }
-    bool sendDrag(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction);
     QStringList autoKeys(int count);
     void whenFileDialogOpens(const std::function<void(QFileDialog*)>& act, int triesLeft = 500);
 
@@ -101,6 +103,7 @@ private:
     QTemporaryDir m_dir;
     QString m_startFolder;
     QString m_config;
+    QStringList m_largeFolder; // its files in the walk's order, once a test has made it
 };
 
 void tst_Queue::initTestCase()
@@ -417,23 +420,6 @@ void tst_Queue::realDialogQueuesWholeSelection()
     QCOMPARE(queued, expected);
 }
 
-bool tst_Queue::sendDrag(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions)
-{
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
-    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    // Taking a move would let the file manager delete what was dropped.
-    return move.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
-}
-
 void tst_Queue::droppedFilesJoinTheQueue_data()
 {
     QTest::addColumn<int>("mode");
@@ -452,8 +438,9 @@ void tst_Queue::droppedFilesJoinTheQueue()
     const QString folder = m_dir.filePath(u"dropped"_s);
     QVERIFY(QDir().mkpath(folder + u"/sub"_s));
     const QString first = folder + u"/z first.bin"_s, second = folder + u"/a second.enc"_s;
-    QVERIFY(putFile(first, "x"));
-    QVERIFY(putFile(second, "x"));
+    const QString inSub = folder + u"/sub/c.enc"_s;
+    for (const QString& file : {first, second, inSub})
+        QVERIFY(putFile(file, "x"));
     FileDialog::setNextFileNames({u"/data/earlier.enc"_s});
     clickAdd(mode);
     control(names(mode).run)->setEnabled(false);
@@ -465,7 +452,8 @@ void tst_Queue::droppedFilesJoinTheQueue()
                      {QUrl::fromLocalFile(first), QUrl::fromLocalFile(folder + u"/sub"_s),
                       QUrl(u"https://example.org/remote.enc"_s), QUrl::fromLocalFile(second)}));
 
-    QCOMPARE(queueEntries(queue(mode)), (QStringList {u"/data/earlier.enc"_s, first, second}));
+    // A folder takes its place in the order dropped, as the files its walk finds.
+    QCOMPARE(queueEntries(queue(mode)), (QStringList {u"/data/earlier.enc"_s, first, inSub, second}));
     QCOMPARE(queue(mode)->currentText(), second);
     QVERIFY(control(names(mode).run)->isEnabled());
     QCOMPARE(control<QLineEdit>("txtKeyDec")->text(), QString());
@@ -483,7 +471,9 @@ void tst_Queue::dropIsRefused_data()
     QVERIFY(putFile(file, "x"));
     const int copyOrMove = Qt::CopyAction | Qt::MoveAction;
     QTest::newRow("Add disabled") << false << QList<QUrl> {QUrl::fromLocalFile(file)} << copyOrMove;
-    QTest::newRow("folder only") << true << QList<QUrl> {QUrl::fromLocalFile(m_dir.path())} << copyOrMove;
+    const QString pipe = m_dir.filePath(u"pipe"_s);
+    QVERIFY(QFileInfo::exists(pipe) || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QTest::newRow("pipe only") << true << QList<QUrl> {QUrl::fromLocalFile(pipe)} << copyOrMove;
     QTest::newRow("remote only") << true << QList<QUrl> {QUrl(u"ftp://example.org/x.enc"_s)} << copyOrMove;
     QTest::newRow("missing file") << true << QList<QUrl> {QUrl::fromLocalFile(m_dir.filePath(u"gone"_s))} << copyOrMove;
     QTest::newRow("move only") << true << QList<QUrl> {QUrl::fromLocalFile(file)} << int(Qt::MoveAction);
@@ -517,6 +507,55 @@ void tst_Queue::textDraggedIntoKeyStaysText()
     QApplication::sendEvent(key, &drop);
     QCOMPARE(key->text(), u"dragged key"_s);
     QCOMPARE(queue(Encrypt)->count(), 0);
+}
+
+void tst_Queue::clicksWhileAFolderFills_data()
+{
+    QTest::addColumn<QString>("click");
+    for (const char* click : {"Clear", "drop", "Add", "close"})
+        QTest::newRow(click) << QString::fromLatin1(click);
+}
+
+// A folder large enough to take many slices of the event loop, and what a click among them does.
+void tst_Queue::clicksWhileAFolderFills()
+{
+    QFETCH(QString, click);
+    const QString folder = m_dir.filePath(u"large"_s);
+    if (m_largeFolder.isEmpty()) {
+        QVERIFY(QDir().mkpath(folder));
+        for (int f = 0; f < 20000; ++f)
+            m_largeFolder.append(folder + u"/%1"_s.arg(f, 5, 10, QChar(u'0')));
+        for (const QString& file : std::as_const(m_largeFolder))
+            QVERIFY(putFile(file, {}));
+    }
+    const QString later = m_dir.filePath(u"later.bin"_s);
+    QVERIFY(putFile(later, "x"));
+    auto* run = control(names(Encrypt).run);
+    QVERIFY(sendDrag(control(names(Encrypt).panel), {QUrl::fromLocalFile(folder)}));
+    // Still filling: no run can start over half a folder.
+    const int first = queue(Encrypt)->count();
+    QVERIFY2(first < m_largeFolder.size() && !run->isEnabled(), qPrintable(QString::number(first)));
+
+    QStringList expected = m_largeFolder;
+    if (click == u"Clear"_s) {
+        QTest::mouseClick(control(names(Encrypt).clear), Qt::LeftButton);
+        expected.clear();
+    } else if (click == u"drop"_s) {
+        QVERIFY(sendDrag(control(names(Encrypt).panel), {QUrl::fromLocalFile(later)}));
+        expected.append(later);
+    } else if (click == u"Add"_s) {
+        FileDialog::setNextFileNames({later});
+        clickAdd(Encrypt);
+        expected.append(later);
+    } else {
+        QVERIFY(m_form->close());
+        expected = expected.first(first);
+    }
+    // Files given meanwhile wait behind the folder; nothing of it joins after Clear, nor after the window closed.
+    QTRY_VERIFY(run->isEnabled());
+    QCoreApplication::processEvents();
+    QCOMPARE(queueEntries(queue(Encrypt)), expected);
+    QCOMPARE(Platform::MessageBox::takeShown().size(), 0);
 }
 
 QStringList tst_Queue::autoKeys(int count)

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QPointer>
@@ -113,6 +114,18 @@ bool closeBoxesUntilEnd(QProcess& process)
         60000);
 }
 
+// Everything in `folder` and its subfolders, links not followed, as paths relative to it.
+QStringList treeEntries(const QString& folder)
+{
+    QStringList paths;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        paths.append(QDir(folder).relativeFilePath(entries.next()));
+    paths.sort();
+    return paths;
+}
+
 // Takes the messages that a started program showed out of what it said on standard error, where Qt logs them
 // (zafrel.messages). Each runs up to the next line that begins with "zafrel", as the program's every line does.
 QStringList takeMessages(QString& said)
@@ -155,9 +168,14 @@ private Q_SLOTS:
     void messagesUpToTheLimit();
     void staleSocketDoesNotBlock();
     void windowThatCannotListenSaysSo();
+    void folderQueuesWhatItsWalkFinds_data();
+    void folderQueuesWhatItsWalkFinds();
+    void simultaneousStartsOpenOneWindow_data();
+    void simultaneousStartsOpenOneWindow();
 
 private:
     bool start(const QStringList& arguments);
+    void makeTrees();
     QStringList queue(bool encrypt) const;
     void launch(QProcess& process, const QStringList& arguments);
     std::pair<int, QString> run(const QStringList& arguments); // exit status and standard error
@@ -187,6 +205,7 @@ void tst_Startup::initTestCase()
 void tst_Startup::cleanup()
 {
     delete m_form;
+    QDir(m_dir.filePath(u"w"_s)).removeRecursively();
     m_seams.reset();
     QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -217,7 +236,7 @@ void tst_Startup::launch(QProcess& process, const QStringList& arguments)
     QProcessEnvironment environment = process.processEnvironment();
     if (environment.isEmpty())
         environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"QT_LOGGING_RULES"_s, u"zafrel.messages.info=true"_s);
+    environment.insert(u"QT_LOGGING_RULES"_s, u"zafrel.messages.info=true;zafrel.queue.info=true"_s);
     process.setProcessEnvironment(environment);
     process.setProgram(QStringLiteral(ZAFREL));
     process.setArguments(arguments);
@@ -258,7 +277,7 @@ void tst_Startup::filesReachTheQueue_data()
     row("--encrypt", "b.enc --encrypt", true, "b.enc");
     row("every name .enc", "b.enc ./link.enc", false, "b.enc link.enc");
     row("one name not .enc", "b.enc a.txt", true, "b.enc a.txt");
-    row("missing file and folder", "gone.enc b.enc folder", true, "b.enc", "gone.enc folder");
+    row("missing file", "gone.enc b.enc", false, "b.enc", "gone.enc");
     row("Qt's own options", "-reverse -style fusion a.txt", true, "a.txt");
 }
 
@@ -595,6 +614,162 @@ void tst_Startup::windowThatCannotListenSaysSo()
                              30000);
     QVERIFY2(said.contains(u"zafrel: this window cannot take the files of later starts ("_s), qPrintable(said));
     QCOMPARE(window.state(), QProcess::Running);
+    window.terminate();
+    QVERIFY(window.waitForFinished(30000));
+    QCOMPARE(window.exitCode(), 0);
+}
+
+// Folders to give the window, under w/ in the test's folder: a tree with a subfolder, a link to a folder outside it,
+// a pipe and a ".enc" file beside the file it was made from; a folder of ".enc" files only; an empty folder and one
+// with no ".enc" file.
+void tst_Startup::makeTrees()
+{
+    const QDir w(m_dir.filePath(u"w"_s));
+    for (const QString& folder : {u"tree/sub"_s, u"outside"_s, u"encs/y"_s, u"empty"_s, u"plain"_s})
+        QVERIFY(w.mkpath(folder));
+    const QStringList files = words("tree/b.txt tree/b.txt.enc tree/sub/c.dat tree/sub/d.enc outside/e.txt "
+                                    "outside/f.enc encs/x.enc encs/y/z.enc plain/p.txt");
+    for (int f = 0; f < files.size(); ++f)
+        writeFile(w.filePath(files.at(f)), testBytes(100 + 700 * f, f));
+    QVERIFY(::symlink("../outside", QFile::encodeName(w.filePath(u"tree/outside"_s)).constData()) == 0);
+    QVERIFY(::mkfifo(QFile::encodeName(w.filePath(u"tree/fifo"_s)).constData(), 0600) == 0);
+}
+
+enum How
+{
+    FirstStart,
+    LaterStart,
+    Drop,
+};
+
+void tst_Startup::folderQueuesWhatItsWalkFinds_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("encrypt");
+    QTest::addColumn<QStringList>("queued"); // paths in the test's folder
+    QTest::addColumn<QStringList>("leftOut"); // lines of the window's message
+
+    const auto row = [](const char* name, const char* arguments, bool encrypt, const char* queued,
+                        const QStringList& leftOut, bool dropped) {
+        for (const auto& [how, tag] : {std::pair {FirstStart, "first"}, {LaterStart, "later"}, {Drop, "drop"}})
+            if (how != Drop || dropped)
+                QTest::addRow("%s %s", tag, name)
+                    << int(how) << words(arguments) << encrypt << words(queued) << leftOut;
+    };
+    row("encrypt", "--encrypt w/tree", true, "w/tree/b.txt w/tree/sub/c.dat w/tree/sub/d.enc", {}, true);
+    row("decrypt", "--decrypt w/tree", false, "w/tree/b.txt.enc w/tree/sub/d.enc", {}, true);
+    row("mode from the files: every one .enc", "w/encs", false, "w/encs/x.enc w/encs/y/z.enc", {}, false);
+    row("mode from the files: one not .enc", "w/encs w/tree/sub", true,
+        "w/encs/x.enc w/encs/y/z.enc w/tree/sub/c.dat w/tree/sub/d.enc", {}, false);
+    row("nothing to decrypt", "--decrypt w/empty w/plain", false, "",
+        {u"w/empty: no .enc file in it"_s, u"w/plain: no .enc file in it"_s}, true);
+    row("nothing to encrypt", "--encrypt w/empty", true, "", {u"w/empty: no file to encrypt in it"_s}, true);
+}
+
+// A folder given to the window, on its command line, by a later start or dropped on a panel, is queued as the files
+// that the walk finds for the mode; a run over them writes their outputs and nothing else.
+void tst_Startup::folderQueuesWhatItsWalkFinds()
+{
+    QFETCH(int, how);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, encrypt);
+    QFETCH(QStringList, queued);
+    QFETCH(QStringList, leftOut);
+    makeTrees();
+    const ModeFacts& mode = modeFacts(encrypt);
+    QVERIFY(start(how == FirstStart ? arguments : QStringList()));
+    if (how == LaterStart)
+        QCOMPARE(run(arguments), std::pair(0, QString()));
+    if (how == Drop) {
+        QList<QUrl> urls;
+        for (const QString& argument : arguments)
+            if (!argument.startsWith(u'-'))
+                urls.append(QUrl::fromLocalFile(m_dir.filePath(argument)));
+        QTest::mouseClick(control(m_form, mode.option), Qt::LeftButton);
+        QVERIFY(sendDrag(control(m_form, mode.panel), urls));
+    }
+    QStringList paths;
+    for (const QString& name : queued)
+        paths.append(m_dir.filePath(name));
+    QTRY_COMPARE(queue(encrypt), paths);
+    QVERIFY(control<QPushButton>(m_form, mode.option)->isChecked());
+    QTRY_VERIFY(control(m_form, mode.run)->isEnabled());
+    QList<Platform::MessageBox::Shown> shown;
+    if (!leftOut.isEmpty())
+        QTRY_VERIFY(!(shown += Platform::MessageBox::takeShown()).isEmpty());
+    QCoreApplication::processEvents();
+    shown += Platform::MessageBox::takeShown();
+    QCOMPARE(shown.size(), leftOut.isEmpty() ? 0 : 1);
+    if (!leftOut.isEmpty())
+        QCOMPARE(shown.first().text,
+                 u"Zafrel queues only existing files. These were left out:\n\n"_s + m_dir.path() + u'/'
+                     + leftOut.join(u'\n' + m_dir.path() + u'/'));
+
+    // The run writes the queued files' outputs, and nothing else anywhere in the folders.
+    const QString w = m_dir.filePath(u"w"_s);
+    QStringList expected = treeEntries(w);
+    QList<QByteArray> inputs;
+    for (const QString& path : std::as_const(paths)) {
+        inputs.append(readAll(path));
+        expected.append(QDir(w).relativeFilePath(encrypt ? path + u".enc"_s : path.chopped(4)));
+    }
+    expected.removeDuplicates();
+    expected.sort();
+    const QString key = u"kéy"_s;
+    control<QLineEdit>(m_form, mode.key)->setText(key);
+    QTest::mouseClick(control(m_form, mode.run), Qt::LeftButton);
+    QCOMPARE(treeEntries(w), expected);
+    for (qsizetype f = 0; f < paths.size(); ++f)
+        QCOMPARE(readAll(encrypt ? paths.at(f) + u".enc"_s : paths.at(f).chopped(4)), reference(inputs.at(f), key));
+    QCOMPARE(Platform::MessageBox::takeShown().size(), 0);
+}
+
+void tst_Startup::simultaneousStartsOpenOneWindow_data()
+{
+    QTest::addColumn<bool>("foldersFirst");
+    QTest::newRow("the folders' start first") << true;
+    QTest::newRow("the files' start first") << false;
+}
+
+// A file manager starts `zafrel --encrypt FOLDERS` and `zafrel --encrypt FILES` at the same moment: one of them
+// opens the window, the other hands its files to it, and the window holds both starts' files.
+void tst_Startup::simultaneousStartsOpenOneWindow()
+{
+    QFETCH(bool, foldersFirst);
+    makeTrees();
+    const QStringList folders {u"--encrypt"_s, u"w/tree"_s};
+    const QStringList files {u"--encrypt"_s, u"a.txt"_s};
+    QProcess starts[2];
+    launch(starts[0], foldersFirst ? folders : files);
+    launch(starts[1], foldersFirst ? files : folders);
+    const auto ended = [&](int s) {
+        return starts[s].state() == QProcess::NotRunning;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(ended(0) || ended(1), 30000);
+    QProcess& handedOver = ended(0) ? starts[0] : starts[1];
+    QProcess& window = ended(0) ? starts[1] : starts[0];
+    QCOMPARE(handedOver.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(handedOver.exitCode(), 0);
+    QCOMPARE(handedOver.readAllStandardError(), QByteArray());
+    QCOMPARE(window.state(), QProcess::Running);
+
+    // What the window queued, from its log.
+    QString said;
+    const auto queued = [&] {
+        said += QString::fromLocal8Bit(window.readAllStandardError());
+        QStringList paths;
+        for (const QString& line : said.split(u'\n'))
+            if (line.startsWith(u"zafrel.queue: cmbFilesEnc "_s))
+                paths.append(line.sliced(26));
+        paths.sort();
+        return paths;
+    };
+    QStringList expected = QStringList {m_file};
+    for (const QString& name : words("tree/b.txt tree/sub/c.dat tree/sub/d.enc"))
+        expected.append(m_dir.filePath(u"w/"_s + name));
+    expected.sort();
+    QTRY_COMPARE_WITH_TIMEOUT(queued(), expected, 30000);
     window.terminate();
     QVERIFY(window.waitForFinished(30000));
     QCOMPARE(window.exitCode(), 0);

@@ -3,10 +3,11 @@
 #include "app/CommandLine.h"
 
 #include "cipher/FileTransform.h"
+#include "cipher/FolderWalk.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <algorithm>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -36,7 +37,24 @@ bool CommandLine::encryptMode() const
 {
     if (encrypt)
         return *encrypt;
-    return files.isEmpty() || !std::all_of(files.cbegin(), files.cend(), hasEncryptedName);
+    bool anyFile = false;
+    for (const QString& path : files) {
+        if (!QFileInfo(path).isDir()) {
+            if (!hasEncryptedName(path))
+                return true;
+            anyFile = true;
+            continue;
+        }
+        FolderWalk walk(path, true);
+        while (const std::optional<FoundFile> found = walk.next()) {
+            if (found->error.isError())
+                continue;
+            if (!hasEncryptedName(found->path))
+                return true;
+            anyFile = true;
+        }
+    }
+    return !anyFile;
 }
 
 CommandLine CommandLine::parse(const QStringList& arguments, const QString& workingFolder)
@@ -82,9 +100,13 @@ QString CommandLine::helpText()
 {
     return uR"(Usage: zafrel [--encrypt | --decrypt] [FILE]...
 Open Zafrel's window, to encrypt or decrypt files with a key. Each FILE is
-queued as Add... would queue it: to be decrypted when every FILE's name ends
-in .enc, else to be encrypted, unless an option says which. A FILE that is no
-existing file is left out and named.
+queued as Add... would queue it, and a folder as the files in it and in its
+subfolders: every file to encrypt, those whose names end in .enc to decrypt
+(links in it are not followed, nor anything but plain files taken). The files
+are queued to be decrypted when every FILE's name, and every file found in a
+folder, ends in .enc, else to be encrypted, unless an option says which. A FILE
+that is no existing file or folder, and a folder with nothing to take, are left
+out and named.
 
 When a Zafrel window of yours is open on this display already, the FILEs join
 its queue instead, and it comes to the front.

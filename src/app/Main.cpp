@@ -7,6 +7,7 @@
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBox.h"
 #include "platform/TerminationSignals.h"
+#include "widgets/QueueFeed.h"
 #include "widgets/Resources.h"
 #include "widgets/TitleFrame.h"
 
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
-#include <QTimer>
 #include <QWindow>
 #include <cstdio>
 
@@ -22,26 +22,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A message box holds so many names before it grows past the screen.
-constexpr qsizetype NamedAtMost = 20;
-
-QString named(const QStringList& paths)
-{
-    QString text = paths.first(std::min(paths.size(), NamedAtMost)).join(u'\n');
-    if (paths.size() > NamedAtMost)
-        text += u"\n(and %1 more)"_s.arg(paths.size() - NamedAtMost);
-    return text;
-}
-
-QString notFilesMessage(const QStringList& paths)
-{
-    return u"Zafrel queues only existing files. These were left out:\n\n"_s + named(paths);
-}
-
 // The open window's reason begins in lower case, to follow "zafrel: " on standard error.
 QString refusedMessage(const QString& refusal, const QStringList& paths)
 {
-    return refusal.left(1).toUpper() + refusal.mid(1) + u". These were not queued:\n\n"_s + named(paths);
+    return refusal.left(1).toUpper() + refusal.mid(1) + u". These were not queued:\n\n"_s + namedLines(paths);
 }
 
 void complain(const QString& line)
@@ -88,7 +72,7 @@ void sayNotQueued(const Platform::HandoverReply& reply, const QStringList& refus
     if (!reply.accepted && !refused.isEmpty())
         messages.append(refusedMessage(reply.refusal, refused));
     if (!notFiles.isEmpty())
-        messages.append(notFilesMessage(notFiles));
+        messages.append(leftOutMessage(notFiles));
     if (!messages.isEmpty() && screenShown())
         Platform::MessageBox::show(nullptr, messages.join(u"\n\n"_s), Platform::MessageBox::Exclamation);
 }
@@ -114,8 +98,11 @@ std::optional<int> handOver(const CommandLine& line)
         return {};
     Platform::Handover files {line.encryptMode(), {}};
     QStringList notFiles;
-    for (const QString& path : line.files)
-        (QFileInfo(path).isFile() ? files.paths : notFiles).append(path);
+    // A folder is walked by the window that takes it, which names it if it holds nothing to take.
+    for (const QString& path : line.files) {
+        const QFileInfo info(path);
+        (info.isFile() || info.isDir() ? files.paths : notFiles).append(path);
+    }
     const std::optional<Platform::HandoverReply> reply = Platform::InstanceChannel::handOver(address, files);
     if (!reply)
         return {};
@@ -142,21 +129,16 @@ void Main(const CommandLine& line)
         window->move(frame.topLeft());
     }
 
-    QStringList notFiles;
+    // A new window refuses nothing.
     if (line.encrypt || !line.files.isEmpty())
-        notFiles = form->openFiles(line.encryptMode(), line.files).notFiles;
+        static_cast<void>(form->openFiles(line.encryptMode(), line.files));
     window->show();
-    if (!notFiles.isEmpty()) {
-        QTimer::singleShot(0, form, [form, notFiles] {
-            Platform::MessageBox::show(form, notFilesMessage(notFiles), Platform::MessageBox::Exclamation);
-        });
-    }
 
     auto* channel = new Platform::InstanceChannel(
         [form, window](const Platform::Handover& files) {
-            const frmMain::Opened opened = form->openFiles(files.encrypt, files.paths);
-            if (!opened.refusal.isEmpty())
-                return Platform::HandoverReply {false, opened.refusal};
+            const QString refusal = form->openFiles(files.encrypt, files.paths);
+            if (!refusal.isEmpty())
+                return Platform::HandoverReply {false, refusal};
             comeForward(window);
             return Platform::HandoverReply {true, {}};
         },

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,21 +132,16 @@ RunControls frmMain::runControls()
     return {this, lvw, proglvw, imgl, *fraEncrypt, *fraDecrypt};
 }
 
-frmMain::Opened frmMain::openFiles(bool encrypt, const QStringList& paths)
+QString frmMain::openFiles(bool encrypt, const QStringList& paths)
 {
     ModePanel& panel = encrypt ? *fraEncrypt : *fraDecrypt;
     if (closed)
-        return {u"the open window is closing"_s, {}};
+        return u"the open window is closing"_s;
     if (!panel.takesFiles())
-        return {QString::fromUtf16(panel.design.busyRefusal), {}};
-    Opened opened;
-    QStringList files;
-    for (const QString& path : paths)
-        (QFileInfo(path).isFile() ? files : opened.notFiles).append(path);
+        return QString::fromUtf16(panel.design.busyRefusal);
     (encrypt ? optEnc : optDec)->click();
-    if (!files.isEmpty())
-        panel.queueChosen(files);
-    return opened;
+    panel.queueGiven(paths);
+    return {};
 }
 
 void frmMain::buildStatusArea()
@@ -233,6 +227,8 @@ void frmMain::Form_Unload()
     // checkpoint without writing, every window goes, and the event loop ends as soon as control returns to it.
     closed = true;
     blnCancel = True;
+    fraEncrypt->stopFilling();
+    fraDecrypt->stopFilling();
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window != this)
             window->hide();
@@ -272,6 +268,8 @@ void frmMain::CmdClearDec_Click()
 
 void frmMain::clearFiles(ModePanel& panel)
 {
+    // Folders still being gone through are cleared too: nothing of them joins the queue afterwards.
+    panel.stopFilling();
     panel.clearQueue();
     // A run of the other mode may be yielding: its byte totals are its own (its own mode's Clear is disabled).
     if (!blnRunning) {

@@ -83,16 +83,12 @@ public:
     // What the run engine works on.
     [[nodiscard]] RunControls runControls();
 
-    // Files handed to the window from outside: its command line, or a later start of Zafrel. The mode is selected
-    // as a click on its button selects it, and the existing regular files among `paths` join its queue as dropped
-    // files do. While the mode takes no drops (during its own run), or the window is closing, nothing changes and
-    // `refusal` says why.
-    struct Opened
-    {
-        QString refusal;
-        QStringList notFiles; // the paths that were no existing regular files
-    };
-    Opened openFiles(bool encrypt, const QStringList& paths);
+    // Files and folders handed to the window from outside: its command line, or a later start of Zafrel. The mode
+    // is selected as a click on its button selects it, and `paths` join its queue as dropped ones do
+    // (ModePanel::queueGiven: a folder as the files its walk finds; what is left out is named in a message). While
+    // the mode takes no drops (during its own run), or the window is closing, nothing changes and the result says
+    // why; else it is empty.
+    QString openFiles(bool encrypt, const QStringList& paths);
 
     void Form_Load();
     void Form_Unload();

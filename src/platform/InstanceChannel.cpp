@@ -9,8 +9,12 @@
 #include <QLocalSocket>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QThread>
 #include <QTimer>
 #include <QtEndian>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +45,10 @@ constexpr int AnswerWait = 5000;
 constexpr int ArrivalWait = 3000;
 // What Qt may hold of a connection's bytes that have not been asked for yet.
 constexpr qint64 ReadAhead = 64 * 1024;
+// How long a start waits for another that holds the claim: longer than that start may take to hand its files over
+// (ConnectWait and AnswerWait) or to open its window on a busy machine.
+constexpr int ClaimWait = 15000;
+constexpr int ClaimPoll = 10;
 
 QByteArray frame(char kind, QByteArrayView payload)
 {
@@ -305,6 +313,39 @@ void InstanceChannel::accept()
             socket->deleteLater();
         }
     }
+}
+
+InstanceClaim::InstanceClaim(const QString& address)
+{
+    if (address.isEmpty())
+        return;
+    // The runtime folder is the user's alone (address()), so nobody else can put anything at this name.
+    m_lock = ::open(QFile::encodeName(address + u".lock"_s).constData(),
+                    O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    if (m_lock < 0)
+        return;
+    const QDeadlineTimer deadline(ClaimWait);
+    while (::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired()) {
+            release();
+            return;
+        }
+        QThread::msleep(ClaimPoll);
+    }
+}
+
+InstanceClaim::~InstanceClaim()
+{
+    release();
+}
+
+// The file stays: removing it could let a third start lock a new file of the same name while a second waits on
+// the old one.
+void InstanceClaim::release()
+{
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
 }
 
 } // namespace Platform

@@ -60,4 +60,24 @@ private:
     QLocalServer* m_server;
 };
 
+// Whose window it is to be. Two starts at the same moment (a file manager starts one for the folders selected and one
+// for the files) would each find no window listening and open one of their own: a start holds the claim from its
+// attempt to hand its files over until it has handed them over, or until its own window listens. The claim is a
+// lock on a file beside the channel's socket, which the kernel lets go when its holder ends, however it ends.
+class InstanceClaim
+{
+public:
+    // Waits until no other start of this user and display holds the claim for `address`, and holds it; after a few
+    // seconds it stops waiting and holds nothing, as it does without an address: the start goes on as if alone.
+    explicit InstanceClaim(const QString& address);
+    ~InstanceClaim();
+    InstanceClaim(const InstanceClaim&) = delete;
+    InstanceClaim& operator=(const InstanceClaim&) = delete;
+
+    void release();
+
+private:
+    int m_lock = -1;
+};
+
 } // namespace Platform

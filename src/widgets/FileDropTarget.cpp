@@ -11,7 +11,7 @@
 
 namespace {
 
-// The full paths of the local files a drag carries, in its order.
+// The full paths of the local files and folders a drag carries, in its order.
 QStringList localFiles(const QMimeData* data)
 {
     QStringList files;
@@ -21,7 +21,7 @@ QStringList localFiles(const QMimeData* data)
         if (!url.isLocalFile())
             continue;
         const QFileInfo info(url.toLocalFile());
-        if (info.isFile())
+        if (info.isFile() || info.isDir())
             files.append(info.absoluteFilePath());
     }
     return files;

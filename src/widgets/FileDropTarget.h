@@ -8,9 +8,9 @@
 
 class QWidget;
 
-// Lets the user drop files from a file manager onto a panel. Only local files count: folders and remote
-// addresses are left out, and a drag that carries no local file is refused. While the gate widget (the panel's
-// Add button) is disabled every drop is refused.
+// Lets the user drop files and folders from a file manager onto a panel. Only local files and folders count: remote
+// addresses and anything else (a device, a pipe) are left out, and a drag that carries neither is refused. While the
+// gate widget (the panel's Add button) is disabled every drop is refused.
 class FileDropTarget : public QObject
 {
 public:

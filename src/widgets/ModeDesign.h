@@ -39,6 +39,7 @@ struct ModeDesign
     const char16_t* successText;
     const char16_t* errorLead; // how the run's error message begins; the rest is shared
     const char16_t* busyRefusal; // why files from a later start of Zafrel are not taken during the mode's run
+    const char16_t* nothingToTake; // why a folder given to the queue, in which the walk finds no file, is left out
 
     // Whether the overall bar says what it is in a tooltip too (only the encrypt panel's does).
     bool barToolTip;
@@ -81,6 +82,7 @@ inline constexpr ModeDesign EncryptMode {
     .successText = u"Encrypted",
     .errorLead = u"There was an error while performing encryption. If this persists ,call ",
     .busyRefusal = u"the open window is encrypting files; queue these once its run has ended",
+    .nothingToTake = u"no file to encrypt in it",
     .barToolTip = true,
     .dialogTitle = u"File to encrypt",
     .filterDescription = u"All Files (*.*)",
@@ -117,6 +119,7 @@ inline constexpr ModeDesign DecryptMode {
     .successText = u"Decrypted",
     .errorLead = u"There was an error while performing Decryption. If this persists, contact ",
     .busyRefusal = u"the open window is decrypting files; queue these once its run has ended",
+    .nothingToTake = u"no .enc file in it",
     .barToolTip = false,
     .dialogTitle = u"File to Decrypt",
     .filterDescription = u"Encrypted Files (*.enc)",

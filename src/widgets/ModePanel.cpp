@@ -3,16 +3,20 @@
 #include "widgets/ModePanel.h"
 
 #include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
 #include "widgets/FileDropTarget.h"
 #include "widgets/Look.h"
+#include "widgets/QueueFeed.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <limits>
 #include <utility>
 
@@ -51,6 +55,10 @@ QString text(const char16_t* design)
 // What a screen reader calls the overall bars, and the encrypt bar's tooltip.
 constexpr QStringView OverallProgress = u"Overall progress";
 
+// Every entry that joins a queue, for whoever asks Qt for them (QT_LOGGING_RULES="zafrel.queue.info=true"): the
+// queue of a program that a test started can be read.
+Q_LOGGING_CATEGORY(queued, "zafrel.queue", QtWarningMsg)
+
 } // namespace
 
 // Both panels are the same drawing; their design records say where they differ.
@@ -73,8 +81,10 @@ ModePanel::ModePanel(const ModeDesign& modeDesign, QString& addFolder, QWidget* 
     }
     if (design.barToolTip)
         m_bar->setToolTip(OverallProgress.toString());
-    // Dropped files are queued exactly as if chosen in the Add dialog.
-    new FileDropTarget(this, m_add, [this](const QStringList& paths) { queueChosen(paths); });
+    m_feed = new QueueFeed(design.blnEncrypt != False, text(design.nothingToTake), this);
+    connect(m_feed, &QueueFeed::found, this, &ModePanel::appendToQueue);
+    connect(m_feed, &QueueFeed::finished, this, &ModePanel::endFilling);
+    new FileDropTarget(this, m_add, [this](const QStringList& paths) { queueGiven(paths); });
 }
 
 void ModePanel::buildQueueRow()
@@ -129,22 +139,64 @@ void ModePanel::addFiles()
     request.filterPattern = text(design.filterPattern);
     // Until files are chosen, the folder Zafrel was started in.
     request.initialFolder = m_addFolder.isEmpty() ? QDir::currentPath() : m_addFolder;
-    // The whole selection is taken, however long: no answer is too large to queue.
-    queueChosen(Platform::FileDialog::getOpenFileNames(request));
+    // The whole selection is taken, however long: no answer is too large to queue. While given paths are still
+    // being gone through, the choice waits behind them.
+    const QStringList chosen = Platform::FileDialog::getOpenFileNames(request);
+    if (m_feed->busy())
+        queueGiven(chosen);
+    else
+        queueChosen(chosen);
 }
 
-// Chosen files join the end of the queue in the order given, duplicates and all; the text field shows the last,
-// and the next Add of either mode opens in their folder. That folder is only remembered: the process's own working
-// folder never moves, so a removable disk that files came from can still be ejected. The run button is enabled
-// even when nothing was chosen: a run refuses an empty queue by itself.
+// The run button is enabled even when nothing was chosen: a run refuses an empty queue by itself.
 void ModePanel::queueChosen(const QStringList& paths)
 {
-    if (!paths.isEmpty()) {
-        m_queue->addItems(paths);
-        m_queue->setEditText(paths.last());
-        m_addFolder = QFileInfo(paths.last()).absolutePath();
-    }
+    appendToQueue(paths);
     m_run->setEnabled(true);
+}
+
+void ModePanel::queueGiven(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    m_run->setEnabled(false);
+    m_feed->give(paths);
+}
+
+void ModePanel::stopFilling()
+{
+    if (m_feed->busy())
+        m_run->setEnabled(true);
+    m_feed->stop();
+}
+
+// Files join the end of the queue in the order given, duplicates and all; the text field shows the last, and the
+// next Add of either mode opens in their folder. That folder is only remembered: the process's own working folder
+// never moves, so a removable disk that files came from can still be ejected.
+void ModePanel::appendToQueue(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    m_queue->addItems(paths);
+    m_queue->setEditText(paths.last());
+    m_addFolder = QFileInfo(paths.last()).absolutePath();
+    if (queued().isInfoEnabled()) {
+        for (const QString& path : paths)
+            qCInfo(queued).noquote() << text(design.queue) + u' ' + path;
+    }
+}
+
+// The message waits until the window shows and the event loop runs: given paths may come from the window's command
+// line before it shows, or from a later start that waits for the window's answer.
+void ModePanel::endFilling(const QStringList& leftOut)
+{
+    m_run->setEnabled(true);
+    if (leftOut.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, message = leftOutMessage(leftOut)] {
+        if (window()->isVisible())
+            Platform::MessageBox::show(parentWidget(), message, Platform::MessageBox::Exclamation);
+    });
 }
 
 bool ModePanel::takesFiles() const
@@ -178,16 +230,19 @@ void ModePanel::showQueued(int position)
     m_queue->setCurrentIndex(position);
 }
 
+// Given paths still to be gone through wait until the run has ended.
 void ModePanel::lockQueue()
 {
     m_add->setEnabled(false);
     m_clear->setEnabled(false);
+    m_feed->pause();
 }
 
 void ModePanel::unlockQueue()
 {
     m_add->setEnabled(true);
     m_clear->setEnabled(true);
+    m_feed->resume();
 }
 
 // The same words in both modes.

@@ -9,14 +9,15 @@
 
 class QComboBox;
 class QLabel;
+class QueueFeed;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
 // One mode's panel (fraEncrypt or fraDecrypt), drawn from the mode's design: its queue with the Add and Clear
-// commands and file drops, its key, its run button with the captions beside it, and its overall progress bar. It
-// keeps these controls to itself and offers what the queue commands and the run engine do with them; each control
-// carries its object name from the design, by which the window knows it too.
+// commands and drops of files and folders, its key, its run button with the captions beside it, and its overall
+// progress bar. It keeps these controls to itself and offers what the queue commands and the run engine do with them;
+// each control carries its object name from the design, by which the window knows it too.
 class ModePanel : public QFrame
 {
     Q_OBJECT
@@ -31,9 +32,15 @@ public:
     void addFiles();
     // Empties the queue and its text field: Clear, and what a completed or cancelled run does.
     void clearQueue();
-    // Files join the end of the queue as if chosen in the Add dialog: what Add, a drop and files given from outside
-    // the window (its command line, a later start of Zafrel) all do.
+    // Files join the end of the queue as if chosen in the Add dialog, and the run button is enabled.
     void queueChosen(const QStringList& paths);
+    // Files and folders given from outside the Add dialog (a drop, the window's command line, a later start of
+    // Zafrel) join the end of the queue in the order given, a folder as the files its walk finds (QueueFeed). While
+    // they are gone through the run button is disabled, so that no run starts over half a folder; once all is gone
+    // through it is enabled as Add enables it, and whatever was left out is named in one message.
+    void queueGiven(const QStringList& paths);
+    // Forgets whatever given paths are still to be gone through: Clear, and the window closing.
+    void stopFilling();
     // Whether files may join the queue now: not while its own run reads it.
     [[nodiscard]] bool takesFiles() const;
 
@@ -68,6 +75,8 @@ private:
     void buildKeyRow();
     void buildRunRow();
     void showCaptions(const QString& label, const QString& description);
+    void appendToQueue(const QStringList& paths);
+    void endFilling(const QStringList& leftOut);
 
     QString& m_addFolder;
     QComboBox* m_queue;
@@ -78,4 +87,5 @@ private:
     QLabel* m_runLabel;
     QLabel* m_runDesc;
     QProgressBar* m_bar;
+    QueueFeed* m_feed;
 };
