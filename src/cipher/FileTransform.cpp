@@ -104,6 +104,17 @@ FileError writeFully(int fd, const char* data, qint64 size, const WaitHook& wait
     return {};
 }
 
+// Writes the piece of the output that ends at `end`, and sends it on to the disk behind the writes when the output is
+// our own file (`writeBehind`). A failure is the output's; one that a stop request caused says nothing (ECANCELED).
+FileError writePiece(int fd, const WaitHook& wait, std::optional<WriteBehind>& writeBehind, const char* data,
+                     qint64 size, qint64 end)
+{
+    FileError error = writeFully(fd, data, size, wait);
+    if (!error.isError() && writeBehind)
+        error = writeBehind->written(end);
+    return error.about(FileError::Output);
+}
+
 // Reads what a stream has now, at most `size` bytes; `got` 0 is its end.
 FileError readSome(int fd, char* data, qint64 size, const WaitHook& wait, qint64& got)
 {
@@ -337,11 +348,10 @@ TransformResult FileTransform::stream(const Sink& output, KeyStream& keys, const
         }
         keys.apply(buffer.get() + done, size - done);
 
-        if (const FileError error = writeFully(output.fd, buffer.get(), size, output.wait); error.isError())
-            return failedOrStopped(error.about(FileError::Output));
+        const FileError error = writePiece(output.fd, output.wait, writeBehind, buffer.get(), size, offset + size);
+        if (error.isError())
+            return failedOrStopped(error);
         offset += size;
-        if (const FileError error = writeBehind ? writeBehind->written(offset) : FileError(); error.isError())
-            return failed(error.about(FileError::Output));
     }
     return {TransformOutcome::Written, {}};
 }
@@ -371,11 +381,10 @@ TransformResult FileTransform::streamToEnd(const Sink& output, KeyStream& keys, 
             return failed(FileError::tooSmall());
 
         keys.apply(buffer.get(), size);
-        if (const FileError error = writeFully(output.fd, buffer.get(), size, output.wait); error.isError())
-            return failedOrStopped(error.about(FileError::Output));
+        const FileError error = writePiece(output.fd, output.wait, writeBehind, buffer.get(), size, length + size);
+        if (error.isError())
+            return failedOrStopped(error);
         length += size;
-        if (const FileError error = writeBehind ? writeBehind->written(length) : FileError(); error.isError())
-            return failed(error.about(FileError::Output));
     }
     return {TransformOutcome::Written, {}};
 }
